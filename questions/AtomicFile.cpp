@@ -1,0 +1,164 @@
+#include "questions/AtomicFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void SyncDirectory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(const std::string& path) : m_target(path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        // Save through a symbolic link into its target; the link itself stays.
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            m_target = resolved;
+            std::free(resolved);
+        }
+    }
+
+    struct stat info {};
+    if (::stat(m_target.c_str(), &info) != 0) {
+        // A new file: there is nothing to lose by creating it directly.
+        m_created = errno == ENOENT && OpenInPlace();
+        m_failed = !m_created;
+        return;
+    }
+    const bool writable = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
+                          ::access(m_target.c_str(), W_OK) == 0;
+    if (!S_ISREG(info.st_mode) || !writable) {
+        m_failed = true;
+        return;
+    }
+    m_mode = info.st_mode & 07777;
+    if (info.st_nlink > 1 || !OpenTemporary(DirectoryOf(m_target), NameOf(m_target), m_mode,
+                                            info.st_uid, info.st_gid)) {
+        m_failed = !OpenInPlace();
+    }
+}
+
+AtomicFile::~AtomicFile() {
+    if (!m_committed) {
+        Discard();
+    }
+}
+
+bool AtomicFile::OpenTemporary(const std::string& directory, const std::string& name,
+                               unsigned mode, unsigned owner, unsigned group) {
+    std::string pattern = directory + "/." + name + ".XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        return false;
+    }
+    m_fd = fd;
+    m_temporary = pattern;
+    // Never more readable than the file it replaces, even while being written.
+    struct stat created {};
+    bool kept = ::fchmod(fd, (mode & S_IRUSR) | S_IWUSR) == 0 && ::fstat(fd, &created) == 0;
+    if (kept && (created.st_uid != owner || created.st_gid != group)) {
+        kept = ::fchown(fd, owner, group) == 0;
+    }
+    if (!kept) {
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+bool AtomicFile::OpenInPlace() {
+    // Not truncated now: the old content stays until the new one is written.
+    m_fd = ::open(m_target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    return m_fd >= 0;
+}
+
+void AtomicFile::Discard() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+        m_temporary.clear();
+    }
+    if (m_created) {
+        // A file this save created and could not finish is not left behind.
+        ::unlink(m_target.c_str());
+        m_created = false;
+    }
+}
+
+bool AtomicFile::Write(const char* data, std::size_t size) {
+    while (!m_failed && size > 0) {
+        const ssize_t done = ::write(m_fd, data, size);
+        if (done <= 0) {
+            if (done < 0 && errno == EINTR) {
+                continue;
+            }
+            m_failed = true;
+            break;
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+        m_written += static_cast<std::uint64_t>(done);
+    }
+    return !m_failed;
+}
+
+bool AtomicFile::Commit() {
+    if (m_committed) {
+        return true;
+    }
+    if (m_failed || m_fd < 0) {
+        Discard();
+        return false;
+    }
+    bool ok = true;
+    if (m_temporary.empty()) {
+        ok = ::ftruncate(m_fd, static_cast<off_t>(m_written)) == 0;
+    } else {
+        ok = ::fchmod(m_fd, m_mode) == 0;
+    }
+    ok = ok && ::fsync(m_fd) == 0;
+    ok = (::close(m_fd) == 0) && ok;
+    m_fd = -1;
+    if (ok && !m_temporary.empty()) {
+        ok = ::rename(m_temporary.c_str(), m_target.c_str()) == 0;
+        if (ok) {
+            m_temporary.clear();
+            SyncDirectory(DirectoryOf(m_target));
+        }
+    }
+    if (!ok) {
+        m_failed = true;
+        Discard();
+        return false;
+    }
+    m_committed = true;
+    m_created = false;
+    return true;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+// Texts of the question-set file layer, as code page 932 bytes. They are spelled out
+// byte by byte so that every compiler produces the same bytes, whatever its charset.
+namespace messages {
+
+// トークンが有りません。
+inline constexpr char kNoToken[] =
+    "\x83\x67\x81\x5b\x83\x4e\x83\x93\x82\xaa\x97\x4c\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81\x42";
+
+// 数字ではありません。
+inline constexpr char kNotANumber[] =
+    "\x90\x94\x8e\x9a\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81\x42";
+
+// 問題集ファイル読み込みに失敗しました：
+inline constexpr char kReadFailedAt[] = "\x96\xe2\x91\xe8\x8f\x57\x83\x74\x83\x40\x83\x43\x83\x8b"
+                                        "\x93\xc7\x82\xdd\x8d\x9e\x82\xdd\x82\xc9\x8e\xb8\x94\x73"
+                                        "\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x46";
+
+// 行目
+inline constexpr char kLineSuffix[] = "\x8d\x73\x96\xda";
+
+// 問題集ファイルの保存に失敗しました。
+inline constexpr char kSaveFailed[] = "\x96\xe2\x91\xe8\x8f\x57\x83\x74\x83\x40\x83\x43\x83\x8b"
+                                      "\x82\xcc\x95\xdb\x91\xb6\x82\xc9\x8e\xb8\x94\x73\x82\xb5"
+                                      "\x82\xdc\x82\xb5\x82\xbd\x81\x42";
+
+} // namespace messages

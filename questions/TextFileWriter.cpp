@@ -1,0 +1,34 @@
+#include "questions/TextFileWriter.h"
+
+#include "questions/AtomicFile.h"
+
+namespace {
+constexpr std::size_t kFlushAt = 1 << 18;
+}
+
+TextFileWriter::TextFileWriter(std::string path) : m_file(std::make_unique<AtomicFile>(path)) {
+    m_buffer.reserve(kFlushAt + 4096);
+}
+
+TextFileWriter::~TextFileWriter() = default;
+
+void TextFileWriter::Write(std::string_view text) {
+    m_buffer.append(text);
+    if (m_buffer.size() >= kFlushAt) {
+        Flush();
+    }
+}
+
+void TextFileWriter::NewLine() { Write("\r\n"); }
+
+void TextFileWriter::Flush() {
+    if (m_ok && !m_buffer.empty()) {
+        m_ok = m_file->Write(m_buffer.data(), m_buffer.size());
+    }
+    m_buffer.clear();
+}
+
+bool TextFileWriter::Close() {
+    Flush();
+    return m_file->Commit() && m_ok;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A colour as the window system gives it: 0x00BBGGRR.
+using Color = std::uint32_t;
+
+constexpr Color Rgb(int r, int g, int b) {
+    return static_cast<Color>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+
+// What the quiz session needs of the window that shows it. Texts are code page
+// 932 bytes.
+class QuizOwner {
+public:
+    virtual ~QuizOwner() = default;
+    virtual void SetQuestionText(const std::string& text) = 0;
+    virtual void SetAnswerText(const std::string& text) = 0;
+    virtual void SetAnswerTextColor(Color color) = 0;
+    virtual void SetNumberText(const std::string& text) = 0;
+    virtual void SetAnswerBoxText(const std::string& text) = 0;
+    virtual std::string GetAnswerBoxText() = 0;
+    virtual void EnableAnswerBox(bool enable) = 0;
+    virtual void EnableNextButton(bool enable) = 0;
+    virtual void ShowRightMark(bool show) = 0;
+    virtual void ShowWrongMark(bool show) = 0;
+    virtual void FocusAnswerBox() = 0;
+    virtual void FocusNextButton() = 0;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+class Question;
+class QuestionSet;
+class QuizOwner;
+
+// The drill: owns the set read from a question-set file and a pool of the same
+// records to pick from, shows questions through its owner, judges replies and
+// raises the counts that Save writes back.
+class QuizSession {
+public:
+    QuizSession();
+    QuizSession(const QuizSession&) = delete;
+    QuizSession& operator=(const QuizSession&) = delete;
+    virtual ~QuizSession();
+
+    static void SetOwner(QuizOwner* owner);
+
+    // Writes the set back to its file; passes on the CpException of a failed save.
+    void Save();
+    void Reset();
+    void ReleaseSet();
+    // Reads the file; a CpException passes out and leaves no set.
+    void Load(std::string path);
+    void ShowNextQuestion();
+    void CheckAnswer();
+
+    bool HasSet() const { return m_set != nullptr; }
+
+private:
+    static QuizOwner* s_owner;
+
+    std::unique_ptr<QuestionSet> m_set;
+    std::unique_ptr<QuestionSet> m_pool;
+    Question* m_current = nullptr;
+    int m_shownCount = 0;
+};
