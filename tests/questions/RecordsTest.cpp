@@ -1,0 +1,103 @@
+#include "questions/CpException.h"
+#include "questions/Question.h"
+#include "questions/QuestionSet.h"
+#include "questions/TokenReader.h"
+#include "tests/TestSupport.h"
+
+#include <climits>
+#include <gtest/gtest.h>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+using namespace std::string_literals;
+using testsupport::Cp932;
+
+namespace {
+
+template <typename F> std::string ErrorOf(F f) {
+    return testsupport::MessageOf<CpException>(f);
+}
+
+TEST(TokenReader, SplitsOnlyAtSpaces) {
+    const std::string noToken = Cp932("トークンが有りません。") + "\n";
+    ASSERT_EQ(noToken, "\x83\x67\x81\x5B\x83\x4E\x83\x93\x82\xAA\x97\x4C\x82\xE8\x82\xDC\x82\xB9"
+                       "\x82\xF1\x81\x42\n");
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"a b c", {"a", "b", "c"}},  {"  a   b  ", {"a", "b"}},      {"   ", {}}, {"", {}},
+        {"a\tb c", {"a\tb", "c"}},   {"a\x81\x40z", {"a\x81\x40z"}}, // full-width space
+        {"a\0b c"s, {"a\0b"s, "c"}}, {"a\rb \r", {"a\rb", "\r"}}};
+    TokenReader reader; // one reader: every line starts afresh
+    for (const auto& [line, expected] : cases) {
+        reader.SetLine(line);
+        std::vector<std::string> tokens;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            tokens.push_back(reader.NextToken());
+        }
+        EXPECT_EQ(tokens, expected);
+        EXPECT_EQ(ErrorOf([&] { reader.NextToken(); }), noToken) << line;
+        EXPECT_EQ(ErrorOf([&] { reader.NextToken(); }), noToken) << line;
+    }
+}
+
+TEST(ToNumber, DigitsOnlySaturatingAndBack) {
+    const std::vector<std::pair<std::string, int>> values = {{"0", 0},
+                                                             {"007", 7},
+                                                             {"42", 42},
+                                                             {"2147483647", INT_MAX},
+                                                             {"2147483648", INT_MAX},
+                                                             {"000000000002147483647", INT_MAX},
+                                                             {"99999999999999999999999", INT_MAX}};
+    for (const auto& [token, value] : values) {
+        EXPECT_EQ(ToNumber(token), value) << token;
+    }
+    const std::vector<std::string> refused = {
+        "", "-1", "+1", "1.5", "12a", " 1", "1 ", "\xb1", "99999999999999x", "1\0"s, Cp932("３")};
+    for (const std::string& token : refused) {
+        EXPECT_EQ(ErrorOf([&] { ToNumber(token); }), Cp932("数字ではありません。\n")) << token;
+    }
+    EXPECT_EQ(IntToString(INT_MIN) + " " + IntToString(-5) + " " + IntToString(0) + " " +
+                  IntToString(INT_MAX),
+              "-2147483648 -5 0 2147483647");
+}
+
+TEST(CpException, CopiesOwnTheirWholeChain) {
+    auto original =
+        std::make_unique<CpException>(CpException(CpException(CpException("a"), "b"), "c"));
+    CpException copy(*original), assigned("x");
+    assigned = *original;
+    original.reset(); // the copies share nothing with it
+    for (const CpException* e : {&copy, &assigned}) {
+        EXPECT_EQ(e->BuildMessage(), "c\n  -b\n  -a\n");
+        EXPECT_EQ(e->GetCause()->GetMessageText(), "b");
+        EXPECT_EQ(e->GetCause()->GetCause()->GetCause(), nullptr);
+    }
+}
+
+TEST(Question, JudgesBytesAndCountsUpToTheTop) {
+    const Question dog("q", "dog", 0), tokyo("q", Cp932("東京"), 0);
+    EXPECT_TRUE(dog.IsCorrect("dog"));
+    EXPECT_TRUE(tokyo.IsCorrect(Cp932("東京")));
+    EXPECT_FALSE(tokyo.IsCorrect(Cp932("東京　")));
+    for (const std::string reply : {"", "Dog", "dog ", " dog", "do", "dogs", "\x82\x84og"}) {
+        EXPECT_FALSE(dog.IsCorrect(reply)) << reply;
+    }
+    Question q(Cp932("日本の首都"), Cp932("東京"), 5), top("q", "a", INT_MAX);
+    for (int i = 0; i < 3; ++i) {
+        q.AddCorrect();
+        top.AddCorrect();
+    }
+    EXPECT_EQ(q.ToLine(), Cp932("日本の首都 東京 8"));
+    EXPECT_EQ(top.ToLine(), "q a 2147483647");
+}
+
+TEST(QuestionSet, SharingCopyListsTheSameRecords) {
+    QuestionSet set("/x/set.krb");
+    set.Append(std::make_unique<Question>("q", "a", 0));
+    QuestionSet pool(&set); // must not free the records: ASan would see it
+    EXPECT_EQ(pool.GetPath(), "/x/set.krb");
+    EXPECT_EQ(pool.At(0), set.At(0));
+    EXPECT_THROW(pool.At(1), std::out_of_range);
+}
+
+} // namespace

@@ -1,3 +1,0 @@
-#include "session/QuizSession.h"
-#include <gtest/gtest.h>
-TEST(Smoke, Empty) { QuizSession s; s.CheckAnswer(); s.ShowNextQuestion(); }
