@@ -1,7 +1,7 @@
 #include "questions/Question.h"
 
-#include "questions/TokenReader.h"
-
+#include <charconv>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -15,12 +15,17 @@ void Question::AddCorrect() {
 }
 
 std::string Question::ToLine() const {
-    std::string line;
-    line.reserve(m_question.size() + m_answer.size() + 13);
-    line += m_question;
-    line += ' ';
-    line += m_answer;
-    line += ' ';
-    line += IntToString(m_correctCount);
+    std::string line(LineSizeLimit(), '\0');
+    line.resize(static_cast<std::size_t>(CopyLine(line.data()) - line.data()));
     return line;
+}
+
+char* Question::CopyLine(char* out) const {
+    std::memcpy(out, m_question.data(), m_question.size());
+    out += m_question.size();
+    *out++ = ' ';
+    std::memcpy(out, m_answer.data(), m_answer.size());
+    out += m_answer.size();
+    *out++ = ' ';
+    return std::to_chars(out, out + 11, m_correctCount).ptr; // 11: "-2147483648"
 }

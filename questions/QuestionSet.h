@@ -26,7 +26,15 @@ public:
     Question* At(std::size_t index) const { return m_questions.at(index); }
 
     // Appends a record that this set then owns; a sharing set throws std::logic_error.
-    void Append(std::unique_ptr<Question> question);
+    // Inline: the reader appends once for every line of a file.
+    void Append(std::unique_ptr<Question> question) {
+        if (!m_ownsQuestions) {
+            ThrowSharingAppend();
+        }
+        if (question) {
+            m_questions.push_back(question.release());
+        }
+    }
     // Bytes after the third token of the record's line, written back after its count.
     void SetLineTail(const Question* question, std::string tail);
     // Everything after the last record the reader took, written back verbatim.
@@ -49,6 +57,8 @@ public:
     static void SeedRandom(std::uint32_t seed);
 
 private:
+    [[noreturn]] static void ThrowSharingAppend();
+
     std::vector<Question*> m_questions;
     std::string m_path;
     bool m_ownsQuestions = true;

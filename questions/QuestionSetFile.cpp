@@ -6,6 +6,7 @@
 #include "questions/TextFileReader.h"
 #include "questions/TokenReader.h"
 
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -26,7 +27,7 @@ std::unique_ptr<QuestionSet> LoadQuestionSet(std::string path) {
     auto set = std::make_unique<QuestionSet>(path);
     TokenReader tokens;
     int lineNumber = 0;
-    std::string line;
+    std::string_view line; // into the reader's buffer: no copy per line
     try {
         bool emptyLine = false;
         while (reader.ReadLine(line)) {
@@ -35,11 +36,12 @@ std::unique_ptr<QuestionSet> LoadQuestionSet(std::string path) {
                 break;
             }
             ++lineNumber;
-            tokens.SetLine(line);
-            std::string question = tokens.NextToken();
-            std::string answer = tokens.NextToken();
-            const int count = ToNumber(tokens.NextToken());
-            auto record = std::make_unique<Question>(std::move(question), std::move(answer), count);
+            tokens.SetLine(line.data(), line.size());
+            const std::string_view question = tokens.NextTokenView();
+            const std::string_view answer = tokens.NextTokenView();
+            const std::string_view countToken = tokens.NextTokenView();
+            const int count = ToNumber(countToken.data(), countToken.size());
+            auto record = Question::FromBytes(question, answer, count);
             std::string tail = tokens.RestOfLine();
             if (!tail.empty()) {
                 set->SetLineTail(record.get(), std::move(tail));

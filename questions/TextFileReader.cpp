@@ -8,7 +8,9 @@ constexpr char kEndOfInput = '\x1a';
 } // namespace
 
 TextFileReader::TextFileReader(std::string path)
-    : m_file(std::fopen(path.c_str(), "rb")), m_buffer(kChunk) {}
+    : m_file(std::fopen(path.c_str(), "rb")),
+      // Not zero-filled: every byte is read before it is looked at.
+      m_buffer(std::make_unique_for_overwrite<char[]>(kChunk)) {}
 
 TextFileReader::~TextFileReader() {
     if (m_file) {
@@ -21,41 +23,57 @@ bool TextFileReader::Fill() {
         return false;
     }
     m_pos = 0;
-    m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
+    // Once a read came up short at the end of the file, asking again would
+    // only cost another system call.
+    m_end = m_atEnd ? 0 : std::fread(m_buffer.get(), 1, kChunk, m_file);
+    m_atEnd = m_end < kChunk && std::feof(m_file) != 0;
     if (m_end == 0) {
         m_error = std::ferror(m_file) != 0;
         m_stop = 0;
         return false;
     }
-    const void* stop = std::memchr(m_buffer.data(), kEndOfInput, m_end);
-    m_stop = stop ? static_cast<std::size_t>(static_cast<const char*>(stop) - m_buffer.data())
-                  : m_end;
+    const void* stop = std::memchr(m_buffer.get(), kEndOfInput, m_end);
+    m_stop =
+        stop ? static_cast<std::size_t>(static_cast<const char*>(stop) - m_buffer.get()) : m_end;
     return true;
 }
 
 bool TextFileReader::ReadLine(std::string& line) {
-    line.clear();
-    m_lineEnd.clear();
+    std::string_view view;
+    const bool got = ReadLine(view);
+    line.assign(view);
+    return got;
+}
+
+bool TextFileReader::ReadSpilledLine(std::string_view& line) {
+    line = {};
+    m_lineEnd = kNoEnd;
+    m_spill.clear();
     bool any = false;
     while (!m_stopped) {
         if (m_pos == m_end && !Fill()) {
             break;
         }
-        const char* start = m_buffer.data() + m_pos;
+        const char* start = m_buffer.get() + m_pos;
         const std::size_t limit = m_stop > m_pos ? m_stop - m_pos : 0;
         const void* found = std::memchr(start, '\n', limit);
         if (found) {
             const auto length = static_cast<std::size_t>(static_cast<const char*>(found) - start);
-            line.append(start, length);
             m_pos += length + 1;
-            m_lineEnd = "\n";
+            m_lineEnd = kLf;
+            if (any) {
+                m_spill.append(start, length);
+                line = m_spill;
+            } else {
+                line = std::string_view(start, length);
+            }
             if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-                m_lineEnd = "\r\n";
+                line.remove_suffix(1);
+                m_lineEnd = kCrLf;
             }
             return true;
         }
-        line.append(start, limit);
+        m_spill.append(start, limit);
         any = any || limit > 0;
         m_pos += limit;
         if (m_pos == m_stop && m_stop < m_end) {
@@ -65,18 +83,24 @@ bool TextFileReader::ReadLine(std::string& line) {
     if (!any) {
         return false;
     }
+    line = m_spill;
     if (line.back() == '\r') {
-        line.pop_back();
-        m_lineEnd = "\r";
+        line.remove_suffix(1);
+        m_lineEnd = kCr;
     }
     return true;
 }
 
+const std::string& TextFileReader::LastLineEnd() const {
+    static const std::string ends[] = {"", "\n", "\r\n", "\r"};
+    return ends[m_lineEnd];
+}
+
 std::string TextFileReader::ReadRest() {
-    std::string rest(m_buffer.data() + m_pos, m_end - m_pos);
+    std::string rest(m_buffer.get() + m_pos, m_end - m_pos);
     m_pos = m_end;
     while (Fill()) {
-        rest.append(m_buffer.data(), m_end);
+        rest.append(m_buffer.get(), m_end);
         m_pos = m_end;
     }
     m_stopped = true;

@@ -13,13 +13,23 @@ TextFileWriter::TextFileWriter(std::string path) : m_file(std::make_unique<Atomi
 TextFileWriter::~TextFileWriter() = default;
 
 void TextFileWriter::Write(std::string_view text) {
+    if (text.size() >= kFlushAt) {
+        // Already a large piece: straight to the file, without a copy.
+        Flush();
+        if (m_ok) {
+            m_ok = m_file->Write(text.data(), text.size());
+        }
+        return;
+    }
     m_buffer.append(text);
     if (m_buffer.size() >= kFlushAt) {
         Flush();
     }
 }
 
-void TextFileWriter::NewLine() { Write("\r\n"); }
+void TextFileWriter::NewLine() {
+    Write(kLineBreak);
+}
 
 void TextFileWriter::Flush() {
     if (m_ok && !m_buffer.empty()) {

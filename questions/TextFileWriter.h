@@ -16,6 +16,9 @@ public:
     TextFileWriter& operator=(const TextFileWriter&) = delete;
     virtual ~TextFileWriter();
 
+    // What NewLine writes, for callers that compose whole lines themselves.
+    static constexpr std::string_view kLineBreak = "\r\n";
+
     void Write(std::string_view text);
     void NewLine();
     // True when the whole content is in the file and on disk.

@@ -3,9 +3,27 @@
 #include "questions/CpException.h"
 #include "questions/Messages.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <utility>
+
+namespace {
+
+// The delimiter set is one space; searching for a single byte lets the library
+// use memchr instead of looking up every byte of the line in the set.
+std::size_t FindDelimiter(std::string_view text, const std::string& delimiters, std::size_t from) {
+    return delimiters.size() == 1 ? text.find(delimiters[0], from)
+                                  : text.find_first_of(delimiters, from);
+}
+
+std::size_t FindNonDelimiter(std::string_view text, const std::string& delimiters,
+                             std::size_t from) {
+    return delimiters.size() == 1 ? text.find_first_not_of(delimiters[0], from)
+                                  : text.find_first_not_of(delimiters, from);
+}
+
+} // namespace
 
 TokenReader::TokenReader() : m_delimiters(" ") {}
 
@@ -15,45 +33,55 @@ void TokenReader::SetLine(std::string line) {
     // NUL is an ordinary byte here: cutting the line at it would silently drop
     // the rest of the line from the file at the next save.
     m_buffer = std::move(line);
+    m_line = m_buffer;
+    m_first = true;
+    m_scan = 0;
+}
+
+void TokenReader::SetLine(const char* data, std::size_t size) {
+    m_line = std::string_view(data, size);
     m_first = true;
     m_scan = 0;
 }
 
 std::size_t TokenReader::SkipDelimiters(std::size_t from) const {
-    const std::size_t pos = m_buffer.find_first_not_of(m_delimiters, from);
-    return pos == std::string::npos ? m_buffer.size() : pos;
+    const std::size_t pos = FindNonDelimiter(m_line, m_delimiters, from);
+    return pos == std::string_view::npos ? m_line.size() : pos;
 }
 
 std::string TokenReader::NextToken() {
-    if (m_first) {
-        m_scan = 0;
-        m_first = false;
-    }
-    const std::size_t start = SkipDelimiters(m_scan);
-    if (start == m_buffer.size()) {
-        m_scan = start;
-        throw CpException(messages::kNoToken);
-    }
-    std::size_t end = m_buffer.find_first_of(m_delimiters, start);
-    if (end == std::string::npos) {
-        end = m_buffer.size();
-        m_scan = end;
-    } else {
-        m_scan = end + 1;
-    }
-    return m_buffer.substr(start, end - start);
+    return std::string(NextTokenView());
 }
 
-std::string TokenReader::RestOfLine() const {
+std::string_view TokenReader::NextTokenAnySet() {
+    const std::size_t start = SkipDelimiters(m_scan);
+    const std::size_t end = std::min(FindDelimiter(m_line, m_delimiters, start), m_line.size());
+    return TakeToken(start, end);
+}
+
+void TokenReader::ThrowNoToken() {
+    throw CpException(messages::kNoToken);
+}
+
+std::string TokenReader::RestOfLineAfterScan() const {
     const std::size_t start = SkipDelimiters(m_first ? 0 : m_scan);
-    const std::size_t last = m_buffer.find_last_not_of(m_delimiters);
-    if (start == m_buffer.size() || last == std::string::npos || last < start) {
+    if (start == m_line.size()) {
         return {};
     }
-    return m_buffer.substr(start, last + 1 - start);
+    const std::size_t last = m_delimiters.size() == 1 ? m_line.find_last_not_of(m_delimiters[0])
+                                                      : m_line.find_last_not_of(m_delimiters);
+    if (last == std::string_view::npos || last < start) {
+        return {};
+    }
+    return std::string(m_line.substr(start, last + 1 - start));
 }
 
 int ToNumber(std::string token) {
+    return ToNumber(token.data(), token.size());
+}
+
+int ToNumber(const char* data, std::size_t size) {
+    const std::string_view token(data, size);
     if (token.empty()) {
         throw CpException(messages::kNotANumber);
     }
@@ -65,7 +93,8 @@ int ToNumber(std::string token) {
         }
         const int digit = c - '0';
         // Saturate rather than overflow: a huge count is still a count.
-        value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+        const bool over = value > kMax / 10 || (value == kMax / 10 && digit > kMax % 10);
+        value = over ? kMax : value * 10 + digit;
     }
     return value;
 }
