@@ -1,0 +1,238 @@
+// The learner's file under faults: saves killed at any moment, writes that
+// fail part way, narrow permissions and files reached through links.
+#include "questions/CpException.h"
+#include "questions/Question.h"
+#include "questions/QuestionSetFile.h"
+#include "tests/TestSupport.h"
+
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
+#include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using testsupport::NamesIn;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+using Names = std::set<std::string>;
+
+namespace {
+
+const std::string kSaveFailed = testsupport::Cp932("問題集ファイルの保存に失敗しました。");
+
+// The file a set of "qN aN count" records saves as.
+std::string Lines(int records, int count) {
+    std::string text;
+    for (int i = 0; i < records; ++i) {
+        text += "q" + std::to_string(i) + " a" + std::to_string(i) + " " + std::to_string(count) +
+                "\r\n";
+    }
+    return text;
+}
+
+std::unique_ptr<QuestionSet> SetOf(const std::string& path, int records, int count) {
+    auto set = std::make_unique<QuestionSet>(path);
+    for (int i = 0; i < records; ++i) {
+        const std::string n = std::to_string(i);
+        set->Append(std::make_unique<Question>("q" + n, "a" + n, count));
+    }
+    return set;
+}
+
+unsigned ModeOf(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : ~0u;
+}
+
+void RaiseAll(QuestionSet& set) {
+    for (std::size_t i = 0; i < set.Size(); ++i) {
+        set.At(i)->AddCorrect();
+    }
+}
+
+TEST(CrashDuringSave, EveryKillLeavesTheOldOrTheNewFile) {
+    constexpr int kRecords = 40000, kKills = 50;
+    testsupport::TempDir dir;
+    const std::string path = dir.File("big.krb");
+    const std::string old = Lines(kRecords, 7), fresh = Lines(kRecords, 1234567);
+    WriteBytes(path, old);
+    const auto a = SetOf(path, kRecords, 1234567), b = SetOf(path, kRecords, 7);
+    std::mt19937 random(4711);
+    int leftovers = 0, fresher = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        const unsigned mode = kill % 2 ? 0640 : 0600;
+        ::chmod(path.c_str(), mode);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            try {
+                for (;;) {
+                    a->Save();
+                    b->Save();
+                }
+            } catch (...) {
+            }
+            ::_exit(1); // only the kill may end this child
+        }
+        ::usleep(std::uniform_int_distribution<useconds_t>(0, 60000)(random));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill " << kill;
+
+        const std::string now = ReadBytes(path);
+        ASSERT_TRUE(now == old || now == fresh)
+            << "kill " << kill << ": " << now.size() << " bytes";
+        ASSERT_EQ(LoadQuestionSet(path)->Size(), std::size_t{kRecords});
+        fresher += now == fresh;
+        EXPECT_EQ(ModeOf(path), mode);
+        for (const std::string& name : NamesIn(dir.Path())) {
+            if (name != "big.krb") {
+                ASSERT_EQ(name.rfind(".big.krb.", 0), 0u) << name;
+                EXPECT_EQ(ModeOf(dir.Path() / name) & ~mode, 0u) << "more readable than the file";
+                fs::remove(dir.Path() / name);
+                ++leftovers;
+            }
+        }
+    }
+    std::printf("%d kills: %d found the new content, %d the old; %d left a temporary file\n",
+                kKills, fresher, kKills - fresher, leftovers);
+}
+
+void SetSoftLimit(int resource, rlim_t value) {
+    rlimit limit{};
+    ::getrlimit(resource, &limit);
+    limit.rlim_cur = std::min(value, limit.rlim_max);
+    ::setrlimit(resource, &limit);
+}
+
+struct Fault {
+    const char* name;
+    std::function<void(const fs::path&)> inject, lift;
+};
+
+// Runs in a child process, where lowered limits die with it; complains on stderr.
+int SaveUnderFault(const Fault& fault, const fs::path& file) {
+    const std::string original = Lines(20000, 1);
+    int failures = 0;
+    const auto expect = [&](bool ok, const char* what) {
+        if (!ok) {
+            std::fprintf(stderr, "%s: %s\n", fault.name, what);
+            ++failures;
+        }
+    };
+    WriteBytes(file, original);
+    auto set = LoadQuestionSet(file.string());
+    RaiseAll(*set);
+    fault.inject(file);
+    const bool existed = fs::exists(file);
+    try {
+        set->Save();
+        expect(false, "no error");
+    } catch (const CpException& error) {
+        expect(error.BuildMessage() == kSaveFailed + "\n", "wrong message");
+    }
+    fault.lift(file);
+    expect(existed ? ReadBytes(file) == original : !fs::exists(file), "file changed");
+    expect(NamesIn(file.parent_path()) == (existed ? Names{"set.krb"} : Names{}), "file left");
+    try {
+        set->Save();
+    } catch (const CpException&) {
+        expect(false, "retry failed");
+    }
+    expect(ReadBytes(file) == Lines(20000, 2), "retry wrote something else");
+    expect(NamesIn(file.parent_path()) == Names{"set.krb"}, "retry left a file");
+    return failures;
+}
+
+TEST(WriteFailure, SaveReportsItAndKeepsTheFile) {
+    const Fault faults[] = {
+        {"disk full",
+         [](const fs::path&) {
+             std::signal(SIGXFSZ, SIG_IGN);
+             SetSoftLimit(RLIMIT_FSIZE, 100000); // the new file has about 330 kB
+         },
+         [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); }},
+        {"folder removed", [](const fs::path& f) { fs::remove_all(f.parent_path()); },
+         [](const fs::path& f) { fs::create_directory(f.parent_path()); }},
+        {"file made read-only", [](const fs::path& f) { fs::permissions(f, fs::perms(0444)); },
+         [](const fs::path& f) { fs::permissions(f, fs::perms(0644)); }},
+    };
+    testsupport::TempDir dir;
+    for (const Fault& fault : faults) {
+        const fs::path folder = dir.Path() / fault.name;
+        fs::create_directory(folder);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int failures = 100;
+            try {
+                failures = SaveUnderFault(fault, folder / "set.krb");
+            } catch (...) {
+            }
+            ::_exit(failures); // never back into the test runner
+        }
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        EXPECT_EQ(status, 0) << fault.name;
+    }
+}
+
+void LoadRaiseAllSave(const fs::path& path) {
+    auto set = LoadQuestionSet(path.string());
+    RaiseAll(*set);
+    set->Save();
+}
+
+TEST(SaveKeepsTheFile, PermissionBitsStay) {
+    testsupport::TempDir dir;
+    const fs::path path = dir.Path() / "set.krb";
+    for (const unsigned mode : {0640u, 0600u, 0644u, 0604u, 0660u}) {
+        WriteBytes(path, "q a 1\r\n");
+        ::chmod(path.c_str(), mode);
+        LoadRaiseAllSave(path);
+        EXPECT_EQ(ModeOf(path), mode);
+        EXPECT_EQ(ReadBytes(path), "q a 2\r\n");
+        EXPECT_EQ(NamesIn(dir.Path()), Names{"set.krb"});
+    }
+}
+
+TEST(SaveKeepsTheFile, SymbolicLinksStayLinks) {
+    testsupport::TempDir dir;
+    fs::create_directory(dir.Path() / "real");
+    const fs::path target = dir.Path() / "real" / "set.krb";
+    WriteBytes(target, "q a 1\r\n");
+    fs::create_symlink("real/set.krb", dir.Path() / "link.krb");
+    fs::create_symlink("link.krb", dir.Path() / "chain.krb");
+    LoadRaiseAllSave(dir.Path() / "link.krb");
+    LoadRaiseAllSave(dir.Path() / "chain.krb");
+    EXPECT_EQ(ReadBytes(target), "q a 3\r\n");
+    EXPECT_EQ(fs::read_symlink(dir.Path() / "link.krb"), "real/set.krb");
+    EXPECT_EQ(fs::read_symlink(dir.Path() / "chain.krb"), "link.krb");
+    EXPECT_EQ(NamesIn(dir.Path()), (Names{"chain.krb", "link.krb", "real"}));
+    EXPECT_EQ(NamesIn(dir.Path() / "real"), Names{"set.krb"});
+}
+
+// Replacing the file by a new one would split the links: the other name would
+// keep the old progress. So a hard-linked file is rewritten where it is.
+TEST(SaveKeepsTheFile, HardLinkedFileIsWrittenInPlace) {
+    testsupport::TempDir dir;
+    const fs::path path = dir.Path() / "set.krb", twin = dir.Path() / "twin.krb";
+    WriteBytes(path, "q a 0001 long tail\r\nr b 2\r\n");
+    fs::create_hard_link(path, twin);
+    struct stat before {};
+    struct stat after {};
+    ::stat(path.c_str(), &before);
+    LoadRaiseAllSave(path);
+    ::stat(path.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(ReadBytes(twin), "q a 2 long tail\r\nr b 3\r\n");
+    EXPECT_EQ(NamesIn(dir.Path()), (Names{"set.krb", "twin.krb"}));
+}
+
+} // namespace
