@@ -58,8 +58,8 @@ AtomicFile::AtomicFile(const std::string& path) : m_target(path) {
         return;
     }
     m_mode = info.st_mode & 07777;
-    if (info.st_nlink > 1 || !OpenTemporary(DirectoryOf(m_target), NameOf(m_target), m_mode,
-                                            info.st_uid, info.st_gid)) {
+    if (info.st_nlink > 1 ||
+        !OpenTemporary(DirectoryOf(m_target), NameOf(m_target), m_mode, info.st_uid, info.st_gid)) {
         m_failed = !OpenInPlace();
     }
 }
@@ -70,8 +70,8 @@ AtomicFile::~AtomicFile() {
     }
 }
 
-bool AtomicFile::OpenTemporary(const std::string& directory, const std::string& name,
-                               unsigned mode, unsigned owner, unsigned group) {
+bool AtomicFile::OpenTemporary(const std::string& directory, const std::string& name, unsigned mode,
+                               unsigned owner, unsigned group) {
     std::string pattern = directory + "/." + name + ".XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {

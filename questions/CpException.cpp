@@ -22,9 +22,13 @@ CpException& CpException::operator=(const CpException& other) {
 
 CpException::~CpException() = default;
 
-std::string CpException::GetMessageText() const { return m_message; }
+std::string CpException::GetMessageText() const {
+    return m_message;
+}
 
-CpException* CpException::GetCause() const { return m_cause.get(); }
+CpException* CpException::GetCause() const {
+    return m_cause.get();
+}
 
 std::string CpException::BuildMessage() const {
     std::string text = m_message + "\n";

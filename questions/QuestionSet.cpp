@@ -122,4 +122,6 @@ Question* QuestionSet::PickNext() {
     return best;
 }
 
-void QuestionSet::SeedRandom(std::uint32_t seed) { Engine().seed(seed); }
+void QuestionSet::SeedRandom(std::uint32_t seed) {
+    Engine().seed(seed);
+}

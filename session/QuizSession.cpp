@@ -12,8 +12,8 @@
 namespace {
 
 // Code page 932 texts of the drill.
-constexpr char kNumberPrefix[] = "\x91\xe6";         // 第
-constexpr char kNumberSuffix[] = "\x96\xe2";         // 問
+constexpr char kNumberPrefix[] = "\x91\xe6";           // 第
+constexpr char kNumberSuffix[] = "\x96\xe2";           // 問
 constexpr char kAnswerPrefix[] = "\x93\x9a\x82\xa6  "; // 答え and two spaces
 
 constexpr Color kWhite = Rgb(255, 255, 255);
@@ -26,9 +26,13 @@ QuizOwner* QuizSession::s_owner = nullptr;
 
 QuizSession::QuizSession() = default;
 
-QuizSession::~QuizSession() { ReleaseSet(); }
+QuizSession::~QuizSession() {
+    ReleaseSet();
+}
 
-void QuizSession::SetOwner(QuizOwner* owner) { s_owner = owner; }
+void QuizSession::SetOwner(QuizOwner* owner) {
+    s_owner = owner;
+}
 
 void QuizSession::Save() {
     if (m_set) {
