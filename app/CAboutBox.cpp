@@ -1,0 +1,35 @@
+#include "app/CAboutBox.h"
+
+#include "app/DialogUnits.h"
+#include "controls/Cp932.h"
+#include "res/Layout.h"
+#include "res/Strings.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+
+CAboutBox::CAboutBox(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    namespace about = layout::aboutBox;
+    setWindowTitle(Cp932::ToQString(strings::kAboutCaption));
+    const DialogUnits units(font());
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QIcon(QString::fromLatin1(layout::kIconImage)).pixmap(about::kIconSize));
+    icon->setGeometry(QRect(units.ToPixels(about::kIcon).topLeft(), icon->pixmap().size()));
+
+    auto* version = new QLabel(Cp932::ToQString(strings::kAboutVersion), this);
+    version->setTextFormat(Qt::PlainText);
+    version->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    version->setGeometry(units.ToPixels(about::kVersionText));
+
+    auto* ok = new QPushButton(Cp932::ToQString(strings::kOk), this);
+    ok->setDefault(true);
+    ok->setGeometry(units.ToPixels(about::kOkButton));
+    ok->setFocus(Qt::OtherFocusReason);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    setFixedSize(units.ToPixels(about::kWidth, about::kHeight));
+}

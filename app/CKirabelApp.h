@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QApplication>
+#include <QFont>
+
+// Start-up: names the program, sets the dialog font for every window, and
+// runs the main window once. Arguments other than Qt's own are ignored.
+class CKirabelApp : public QApplication {
+public:
+    CKirabelApp(int& argc, char** argv);
+
+    // Runs the main window modally; the program ends when it closes.
+    int InitInstance();
+
+    // ＭＳ Ｐゴシック 9 pt, drawn by the first installed font that stands in for it.
+    static QFont DialogFont();
+};

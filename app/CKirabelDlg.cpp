@@ -1,0 +1,358 @@
+#include "app/CKirabelDlg.h"
+
+#include "app/CAboutBox.h"
+#include "app/DialogUnits.h"
+#include "controls/Cp932.h"
+#include "questions/CpException.h"
+#include "res/Layout.h"
+#include "res/Strings.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QList>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QStringList>
+
+#include <utility>
+
+namespace {
+
+// A window of its own (with a task-bar button) that can be minimised but
+// neither maximised nor resized.
+constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint |
+                                         Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+
+constexpr Color kBlack = Rgb(0, 0, 0);
+constexpr Color kWhite = Rgb(255, 255, 255);
+
+QString Text(const char* bytes) {
+    return Cp932::ToQString(bytes);
+}
+
+} // namespace
+
+CKirabelDlg::CKirabelDlg(QWidget* parent)
+    : QDialog(parent, kWindowFlags), m_wrongMark(this), m_rightMark(this), m_numberLabel(this),
+      m_nextButton(this), m_answerLabel(this), m_answerEdit(this), m_questionLabel(this),
+      m_icon(QString::fromLatin1(layout::kIconImage)) {
+    connect(&m_nextButton, &QPushButton::clicked, this, [this] { OnNextButton(); });
+    CreateControls();
+    OnInitDialog();
+}
+
+CKirabelDlg::~CKirabelDlg() {
+    QuizSession::SetOwner(nullptr);
+}
+
+void CKirabelDlg::CreateControls() {
+    namespace win = layout::mainWindow;
+    setWindowTitle(Text(strings::kAppName));
+
+    // The menu bar stays inside the window (no global menu) and keeps the
+    // system colours over the black background.
+    auto* menuBar = new QMenuBar(this);
+    menuBar->setNativeMenuBar(false);
+    QMenu* fileMenu = menuBar->addMenu(Text(strings::kFileMenu));
+    connect(fileMenu->addAction(Text(strings::kOpenSetItem)), &QAction::triggered, this,
+            [this] { OnFileOpenSet(); });
+    connect(fileMenu->addAction(Text(strings::kExitItem)), &QAction::triggered, this,
+            [this] { OnFileExit(); });
+    const int top = menuBar->sizeHint().height();
+
+    const DialogUnits units(font());
+    const auto place = [&](QWidget& widget, const DialogRect& rect) {
+        widget.setGeometry(units.ToPixels(rect).translated(0, top));
+        widget.raise();
+    };
+    // A picture control takes the size of its image.
+    const auto picture = [&](QLabel& label, const char* image, const DialogRect& rect) {
+        label.setPixmap(QPixmap(QString::fromLatin1(image)));
+        place(label, rect);
+        label.resize(label.pixmap().size());
+    };
+    // A frame draws only its outline, over the labels' fill; clicks go
+    // through to what it encloses.
+    QList<QFrame*> frames;
+    const auto frame = [&](const DialogRect& rect) {
+        frames << new QFrame(this);
+        frames.back()->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        frames.back()->setAttribute(Qt::WA_TransparentForMouseEvents);
+        place(*frames.back(), rect);
+    };
+
+    frame(win::kLowerFrame);
+    place(m_answerEdit, win::kAnswerEdit);
+    place(m_questionLabel, win::kQuestionLabel);
+    place(m_answerLabel, win::kAnswerLabel);
+    place(m_nextButton, win::kNextButton);
+    frame(win::kTopFrame);
+    picture(*new QLabel(this), layout::kNumberMarkerImage, win::kNumberMarker);
+    place(m_numberLabel, win::kNumberLabel);
+    frame(win::kUpperFrame);
+    picture(m_rightMark, layout::kRightMarkImage, win::kRightMark);
+    picture(m_wrongMark, layout::kWrongMarkImage, win::kWrongMark);
+    for (QFrame* box : frames) {
+        box->raise();
+    }
+    setTabOrder(&m_answerEdit, &m_nextButton);
+
+    // Where Enter goes is decided in keyPressEvent, not by a default button.
+    m_nextButton.setAutoDefault(false);
+    m_nextButton.setDefault(false);
+
+    setFixedSize(units.ToPixels(win::kWidth, win::kHeight) + QSize(0, top));
+    menuBar->setGeometry(0, 0, width(), top);
+
+    m_windowMenu = new QMenu(this);
+    connect(m_windowMenu->addAction(Text(strings::kAboutItem)), &QAction::triggered, this,
+            [this] { OnAboutBox(); });
+}
+
+void CKirabelDlg::OnInitDialog() {
+    setWindowIcon(m_icon);
+    m_answerEdit.setFocus(Qt::OtherFocusReason);
+
+    m_questionLabel.SetAppearance(14, kBlack, kWhite);
+    m_questionLabel.SetText(strings::kQuestionStart);
+    m_answerLabel.SetAppearance(15, kBlack, kWhite);
+    m_answerLabel.SetText(strings::kAnswerStart);
+    m_numberLabel.SetAppearance(14, kBlack, kWhite);
+    m_numberLabel.SetBold(true);
+    m_numberLabel.SetText(strings::kNumberStart);
+
+    m_nextBitmap = QPixmap(QString::fromLatin1(layout::kNextQuestionImage));
+    m_nextButton.setIcon(QIcon(m_nextBitmap));
+    m_nextButton.setIconSize(m_nextBitmap.size());
+
+    m_nextButton.setEnabled(false);
+    m_answerEdit.setEnabled(false);
+    // Disabling the focused box may hand the focus on; nothing is to hold it.
+    if (QWidget* focused = focusWidget()) {
+        focused->clearFocus();
+    }
+
+    m_wrongMark.hide();
+    m_rightMark.hide();
+    QuizSession::SetOwner(this);
+}
+
+void CKirabelDlg::SetQuestionText(const std::string& text) {
+    m_questionLabel.SetText(text);
+}
+
+void CKirabelDlg::SetAnswerText(const std::string& text) {
+    m_answerLabel.SetText(text);
+}
+
+void CKirabelDlg::SetAnswerTextColor(Color color) {
+    m_answerLabel.SetTextColor(color);
+}
+
+void CKirabelDlg::SetNumberText(const std::string& text) {
+    m_numberLabel.SetText(text);
+}
+
+void CKirabelDlg::SetAnswerBoxText(const std::string& text) {
+    m_answerEdit.SetText(text);
+}
+
+std::string CKirabelDlg::GetAnswerBoxText() {
+    return m_answerEdit.GetText();
+}
+
+void CKirabelDlg::EnableAnswerBox(bool enable) {
+    m_answerEdit.setEnabled(enable);
+}
+
+void CKirabelDlg::EnableNextButton(bool enable) {
+    m_nextButton.setEnabled(enable);
+}
+
+void CKirabelDlg::ShowRightMark(bool show) {
+    m_rightMark.setVisible(show);
+}
+
+void CKirabelDlg::ShowWrongMark(bool show) {
+    m_wrongMark.setVisible(show);
+}
+
+void CKirabelDlg::FocusAnswerBox() {
+    m_answerEdit.setFocus(Qt::OtherFocusReason);
+}
+
+void CKirabelDlg::FocusNextButton() {
+    m_nextButton.setFocus(Qt::OtherFocusReason);
+}
+
+void CKirabelDlg::reject() {
+    OnCancel();
+}
+
+void CKirabelDlg::OnOK() {
+    m_session.CheckAnswer();
+}
+
+void CKirabelDlg::OnCancel() {}
+
+void CKirabelDlg::OnNextButton() {
+    m_session.ShowNextQuestion();
+}
+
+void CKirabelDlg::OnFileOpenSet() {
+    // Once the set in use is saved, a failure leaves no drill: the window goes
+    // back to its first state. A failed save keeps the set and the controls.
+    bool saved = false;
+    try {
+        const QString chosen = ChooseSetFile();
+        if (chosen.isEmpty()) {
+            return;
+        }
+        std::string path = QFile::encodeName(chosen).toStdString();
+        m_session.Save();
+        saved = true;
+        m_session.Reset();
+        m_session.Load(std::move(path));
+        m_session.ShowNextQuestion();
+    } catch (const CpException& error) {
+        if (saved) {
+            ReturnToStart();
+        }
+        ShowWarning(error.BuildMessage());
+    } catch (...) {
+        if (saved) {
+            ReturnToStart();
+        }
+        ShowWarning(strings::kUnexpectedError);
+    }
+}
+
+void CKirabelDlg::OnFileExit() {
+    SaveAndEnd();
+}
+
+void CKirabelDlg::OnClose() {
+    SaveAndEnd();
+}
+
+void CKirabelDlg::OnAboutBox() {
+    RunAboutBox();
+}
+
+void CKirabelDlg::SaveAndEnd() {
+    try {
+        m_session.Save();
+    } catch (const CpException& error) {
+        if (!AskCloseAnyway(error.BuildMessage() + strings::kCloseAnyway)) {
+            return;
+        }
+    } catch (...) {
+        if (!AskCloseAnyway(std::string(strings::kUnexpectedError) + "\n" +
+                            strings::kCloseAnyway)) {
+            return;
+        }
+    }
+    // The dialog's own OK ending, not the virtual OnOK, which checks an answer.
+    QDialog::accept();
+}
+
+void CKirabelDlg::ReturnToStart() {
+    // A set that failed to show (an empty one) is dropped too, so that closing
+    // writes nothing.
+    m_session.Reset();
+    m_questionLabel.SetText(strings::kQuestionStart);
+    m_answerLabel.SetText(strings::kAnswerStart);
+    m_answerLabel.SetTextColor(kWhite);
+    m_numberLabel.SetText(strings::kNumberStart);
+    m_answerEdit.SetText(std::string());
+    m_nextButton.setEnabled(false);
+    m_answerEdit.setEnabled(false);
+    if (QWidget* focused = focusWidget()) {
+        focused->clearFocus();
+    }
+    m_wrongMark.hide();
+    m_rightMark.hide();
+}
+
+QString CKirabelDlg::ChooseSetFile() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(Text(strings::kSetFileFilter));
+    dialog.setDefaultSuffix(QString::fromLatin1(strings::kSetFileSuffix));
+    if (dialog.exec() != QDialog::Accepted) {
+        return QString();
+    }
+    return dialog.selectedFiles().value(0);
+}
+
+void CKirabelDlg::ShowWarning(const std::string& text) {
+    QMessageBox::warning(this, QCoreApplication::applicationName(), Cp932::ToQString(text),
+                         QMessageBox::Ok);
+}
+
+bool CKirabelDlg::AskCloseAnyway(const std::string& text) {
+    return QMessageBox::warning(this, QCoreApplication::applicationName(), Cp932::ToQString(text),
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CKirabelDlg::RunAboutBox() {
+    CAboutBox box(this);
+    box.exec();
+}
+
+void CKirabelDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        OnCancel();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // The answer box passes Enter on; the focused button takes it itself
+        // only as a default button, which it never is.
+        if (focusWidget() == &m_nextButton) {
+            m_nextButton.click();
+        } else {
+            OnOK();
+        }
+        break;
+    case Qt::Key_F1:
+        OnAboutBox();
+        break;
+    case Qt::Key_F4:
+        if (event->modifiers() == Qt::AltModifier) {
+            close();
+            break;
+        }
+        [[fallthrough]];
+    default:
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void CKirabelDlg::closeEvent(QCloseEvent* event) {
+    // Ending the run hides the window; a kept window refuses the close.
+    event->ignore();
+    OnClose();
+}
+
+void CKirabelDlg::contextMenuEvent(QContextMenuEvent* event) {
+    m_windowMenu->exec(event->globalPos());
+}
+
+void CKirabelDlg::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+}

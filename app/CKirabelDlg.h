@@ -1,0 +1,94 @@
+#pragma once
+
+#include "controls/CAnswerEdit.h"
+#include "controls/CColorLabel.h"
+#include "session/QuizOwner.h"
+#include "session/QuizSession.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QString>
+
+#include <string>
+
+class QCloseEvent;
+class QContextMenuEvent;
+class QKeyEvent;
+class QMenu;
+class QPaintEvent;
+
+// The main window: the question, the answer box, the two marks and the
+// next-question button under a File menu. It turns each user action into
+// session operations and lets the session drive its controls. Esc and Enter
+// never close it; every way of closing saves first.
+class CKirabelDlg : public QDialog, public QuizOwner {
+public:
+    explicit CKirabelDlg(QWidget* parent = nullptr);
+    CKirabelDlg(const CKirabelDlg&) = delete;
+    CKirabelDlg& operator=(const CKirabelDlg&) = delete;
+    ~CKirabelDlg() override;
+
+    void SetQuestionText(const std::string& text) override;
+    void SetAnswerText(const std::string& text) override;
+    void SetAnswerTextColor(Color color) override;
+    void SetNumberText(const std::string& text) override;
+    void SetAnswerBoxText(const std::string& text) override;
+    std::string GetAnswerBoxText() override;
+    void EnableAnswerBox(bool enable) override;
+    void EnableNextButton(bool enable) override;
+    void ShowRightMark(bool show) override;
+    void ShowWrongMark(bool show) override;
+    void FocusAnswerBox() override;
+    void FocusNextButton() override;
+
+    // Esc reaches here; it does nothing.
+    void reject() override;
+
+protected:
+    void OnInitDialog();
+    void OnOK();
+    void OnCancel();
+    void OnNextButton();
+    void OnFileOpenSet();
+    void OnFileExit();
+    void OnClose();
+    void OnAboutBox();
+
+    // The dialogs the window runs, replaceable so that they can be answered
+    // without a nested event loop. ChooseSetFile gives an empty text when the
+    // user cancels; AskCloseAnyway gives true for Yes.
+    virtual QString ChooseSetFile();
+    virtual void ShowWarning(const std::string& text);
+    virtual bool AskCloseAnyway(const std::string& text);
+    virtual void RunAboutBox();
+
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+    QLabel m_wrongMark;
+    QLabel m_rightMark;
+    CColorLabel m_numberLabel;
+    QPushButton m_nextButton;
+    CColorLabel m_answerLabel;
+    CAnswerEdit m_answerEdit;
+    CColorLabel m_questionLabel;
+    QIcon m_icon;
+    QPixmap m_nextBitmap;
+    // The window's own menu: where the window system has no menu to extend,
+    // it opens on the window's background.
+    QMenu* m_windowMenu = nullptr;
+    QuizSession m_session;
+
+private:
+    void CreateControls();
+    // Saves, then ends the modal run, unless the save fails and the learner
+    // keeps the window.
+    void SaveAndEnd();
+    // Back to the state before any file was opened: no set, the first texts.
+    void ReturnToStart();
+};

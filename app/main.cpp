@@ -1,0 +1,6 @@
+#include "app/CKirabelApp.h"
+
+int main(int argc, char* argv[]) {
+    CKirabelApp app(argc, argv);
+    return app.InitInstance();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QBrush>
+#include <QFont>
+#include <QLabel>
+
+#include <cstdint>
+#include <string>
+
+// A static text in a colour, a font and over a background of its own. The
+// font starts as the application's default font and is edited in place, so a
+// height set earlier survives SetBold and the other way round. Every change of
+// look is drawn before the setter returns.
+class CColorLabel : public QLabel {
+public:
+    // 0x00BBGGRR, as the window system gives colours.
+    using ColorRef = std::uint32_t;
+
+    explicit CColorLabel(QWidget* parent = nullptr);
+
+    // SetBackColor, SetTextColor and SetFontHeight, in that order.
+    void SetAppearance(int height, ColorRef backColor, ColorRef textColor);
+    void SetBackColor(ColorRef color);
+    void SetTextColor(ColorRef color);
+    // The height of the character cell in pixels.
+    void SetFontHeight(int height);
+    // ORs the bold weight (700) into the weight: 400 becomes 956, 700 stays.
+    void SetBold(bool bold);
+    // Code page 932 text, shown as it is (no markup, no mnemonics).
+    void SetText(const std::string& text);
+
+    ColorRef GetTextColor() const { return m_textColor; }
+    ColorRef GetBackColor() const;
+    const QFont& GetFont() const { return m_font; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QFont m_font;
+    ColorRef m_textColor;
+    QBrush m_backBrush;
+};

@@ -1,0 +1,85 @@
+#include "controls/CColorLabel.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace {
+
+using Step = std::function<void(CColorLabel&)>;
+
+constexpr CColorLabel::ColorRef kLightRed = 0x6464FF; // RGB(255, 100, 100)
+const QColor kLightRedColor(255, 100, 100);
+const std::string kSquares = "\x81\xa1\x81\xa1\x81\xa1"; // ■■■, solid glyphs
+
+// Both setters edit one description, so each keeps what the other set.
+TEST(CColorLabel, FontSettersKeepEarlierChanges) {
+    const struct {
+        Step steps;
+        int pixelSize, weight;
+    } cases[] = {
+        {[](CColorLabel& l) { l.SetBold(true), l.SetFontHeight(15); }, 15, 956},
+        {[](CColorLabel& l) { l.SetFontHeight(15), l.SetBold(true); }, 15, 956},
+        {[](CColorLabel& l) { l.SetFontHeight(14), l.SetBold(true), l.SetBold(true); }, 14, 956},
+        {[](CColorLabel& l) { l.SetFontHeight(14); }, 14, 400}};
+    for (const auto& c : cases) {
+        CColorLabel label;
+        c.steps(label);
+        EXPECT_EQ(label.GetFont().pixelSize(), c.pixelSize);
+        EXPECT_EQ(label.GetFont().weight(), c.weight);
+        EXPECT_EQ(label.GetFont().family(), QApplication::font().family());
+    }
+}
+
+struct Counter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+// Every change of look is drawn before the setter returns, with no event loop.
+TEST(CColorLabel, RedrawsAtOnceAfterEveryChange) {
+    const std::pair<Step, int> changes[] = {
+        {[](CColorLabel& l) { l.SetBackColor(0); }, 1},
+        {[](CColorLabel& l) { l.SetTextColor(0); }, 1},
+        {[](CColorLabel& l) { l.SetFontHeight(15); }, 1},
+        {[](CColorLabel& l) { l.SetBold(true); }, 1},
+        {[](CColorLabel& l) { l.SetText("a"); }, 1},
+        {[](CColorLabel& l) { l.SetAppearance(14, 0, 0xFFFFFF); }, 3}};
+    for (const auto& [change, paints] : changes) {
+        CColorLabel label;
+        label.show();
+        QApplication::processEvents();
+        Counter counter;
+        label.installEventFilter(&counter);
+        change(label);
+        EXPECT_EQ(counter.paints, paints);
+    }
+}
+
+// Text in its colour over the label's own brush, wrapping at the right edge
+// even where the text has no spaces; the colours are 0x00BBGGRR.
+TEST(CColorLabel, DrawsItsTextInItsColoursOnItsBrush) {
+    CColorLabel label;
+    label.resize(30, 40);
+    label.SetAppearance(14, 0x00FF0000, kLightRed); // on blue
+    label.SetText(kSquares);
+    const QImage image = label.grab().toImage();
+    EXPECT_EQ(image.pixelColor(29, 0), QColor(0, 0, 255));
+    EXPECT_EQ(image.pixelColor(29, 39), QColor(0, 0, 255));
+    bool first = false, second = false;
+    for (int x = 0; x < image.width(); ++x) {
+        first = first || image.pixelColor(x, 6) == kLightRedColor;
+        second = second || image.pixelColor(x, 22) == kLightRedColor;
+    }
+    EXPECT_TRUE(first && second);
+}
+
+} // namespace
