@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,7 +116,30 @@ void AtomicFile::Discard() {
 }
 
 bool AtomicFile::Write(const char* data, std::size_t size) {
+    if (m_failed) {
+        return false;
+    }
+    if (m_temporary.empty()) {
+        // In place, the file is not touched before the whole content is known
+        // and room for it is reserved: a full disk then fails before the first
+        // byte is overwritten.
+        m_pending.append(data, size);
+        return true;
+    }
     const std::uint64_t from = m_written;
+    WriteAll(data, size);
+#if defined(__linux__)
+    if (!m_failed && m_written - from >= kEarlyWriteback) {
+        // Start putting this piece on disk now, while the caller composes the
+        // next one; the sync at the end then has little left to wait for.
+        ::sync_file_range(m_fd, static_cast<off_t>(from), static_cast<off_t>(m_written - from),
+                          SYNC_FILE_RANGE_WRITE);
+    }
+#endif
+    return !m_failed;
+}
+
+void AtomicFile::WriteAll(const char* data, std::size_t size) {
     while (!m_failed && size > 0) {
         const ssize_t done = ::write(m_fd, data, size);
         if (done <= 0) {
@@ -129,15 +153,26 @@ bool AtomicFile::Write(const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(done);
         m_written += static_cast<std::uint64_t>(done);
     }
-#if defined(__linux__)
-    if (!m_failed && m_written - from >= kEarlyWriteback) {
-        // Start putting this piece on disk now, while the caller composes the
-        // next one; the sync at the end then has little left to wait for.
-        ::sync_file_range(m_fd, static_cast<off_t>(from), static_cast<off_t>(m_written - from),
-                          SYNC_FILE_RANGE_WRITE);
+}
+
+bool AtomicFile::WritePendingInPlace() {
+    const auto size = static_cast<off_t>(m_pending.size());
+    // A write that could not finish must not start: the process's file-size
+    // limit is known now, and the disk space is reserved (some file systems
+    // cannot reserve; they are written as they are).
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(size) > limit.rlim_cur) {
+        return false;
     }
-#endif
-    return !m_failed;
+    const int reserved = size > 0 ? ::posix_fallocate(m_fd, 0, size) : 0;
+    if (reserved != 0 && reserved != EINVAL && reserved != EOPNOTSUPP) {
+        return false;
+    }
+    WriteAll(m_pending.data(), m_pending.size());
+    m_pending.clear();
+    m_pending.shrink_to_fit();
+    return !m_failed && ::ftruncate(m_fd, size) == 0;
 }
 
 bool AtomicFile::Commit() {
@@ -150,7 +185,7 @@ bool AtomicFile::Commit() {
     }
     bool ok = true;
     if (m_temporary.empty()) {
-        ok = ::ftruncate(m_fd, static_cast<off_t>(m_written)) == 0;
+        ok = WritePendingInPlace();
     } else {
         ok = ::fchmod(m_fd, m_mode) == 0;
     }

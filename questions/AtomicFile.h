@@ -21,13 +21,17 @@ public:
 
     bool Write(const char* data, std::size_t size);
     // Syncs the new content and puts it in place; false when any step failed,
-    // in which case the original file is as it was (unless written in place).
+    // in which case the original file is as it was. (Written in place, only a
+    // failure after room for the new content was reserved, such as an I/O
+    // error, can leave it part new, part old.)
     bool Commit();
 
 private:
     bool OpenTemporary(const std::string& directory, const std::string& name, unsigned mode,
                        unsigned owner, unsigned group);
     bool OpenInPlace();
+    void WriteAll(const char* data, std::size_t size);
+    bool WritePendingInPlace();
     void Discard();
 
     std::string m_target;
@@ -38,4 +42,5 @@ private:
     bool m_created = false;
     unsigned m_mode = 0;
     std::uint64_t m_written = 0;
+    std::string m_pending; // the content of an in-place write, until Commit
 };

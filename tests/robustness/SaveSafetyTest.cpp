@@ -157,6 +157,15 @@ TEST(WriteFailure, SaveReportsItAndKeepsTheFile) {
              SetSoftLimit(RLIMIT_FSIZE, 100000); // the new file has about 330 kB
          },
          [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); }},
+        // A hard-linked file is written in place; room is reserved before the
+        // first byte is overwritten.
+        {"disk full, hard-linked",
+         [](const fs::path& f) {
+             fs::create_hard_link(f, f.parent_path().parent_path() / "twin.krb");
+             std::signal(SIGXFSZ, SIG_IGN);
+             SetSoftLimit(RLIMIT_FSIZE, 100000);
+         },
+         [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); }},
         {"folder removed", [](const fs::path& f) { fs::remove_all(f.parent_path()); },
          [](const fs::path& f) { fs::create_directory(f.parent_path()); }},
         {"file made read-only", [](const fs::path& f) { fs::permissions(f, fs::perms(0444)); },
