@@ -7,6 +7,7 @@
 
 #include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 
 CAboutBox::CAboutBox(QWidget* parent)
@@ -17,7 +18,9 @@ CAboutBox::CAboutBox(QWidget* parent)
     const DialogUnits units(font());
 
     auto* icon = new QLabel(this);
-    icon->setPixmap(QIcon(QString::fromLatin1(layout::kIconImage)).pixmap(about::kIconSize));
+    // The main window's picture from the pixmap cache, not read again.
+    icon->setPixmap(
+        QIcon(QPixmap(QString::fromLatin1(layout::kIconImage))).pixmap(about::kIconSize));
     icon->setGeometry(QRect(units.ToPixels(about::kIcon).topLeft(), icon->pixmap().size()));
 
     auto* version = new QLabel(Cp932::ToQString(strings::kAboutVersion), this);

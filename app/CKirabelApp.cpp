@@ -5,16 +5,35 @@
 #include "res/Layout.h"
 #include "res/Strings.h"
 
+#include <QFontDatabase>
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+// Whether fontconfig has the family; one from several foundries is listed as
+// "family [foundry]".
+bool IsInstalled(const QStringList& installed, const QString& family) {
+    const QString withFoundry = family + QStringLiteral(" [");
+    return std::any_of(installed.begin(), installed.end(), [&](const QString& name) {
+        return name.compare(family, Qt::CaseInsensitive) == 0 ||
+               name.startsWith(withFoundry, Qt::CaseInsensitive);
+    });
+}
+
+} // namespace
 
 CKirabelApp::CKirabelApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(Cp932::ToQString(strings::kAppName));
     setApplicationVersion(QStringLiteral("1.0.0"));
     // Lets the desktop match the window to its menu entry and icon.
     setDesktopFileName(QStringLiteral("io.kirabel.Kirabel"));
-    setWindowIcon(QIcon(QString::fromLatin1(layout::kIconImage)));
+    // Through QPixmap, whose cache hands the windows the picture decoded once.
+    setWindowIcon(QIcon(QPixmap(QString::fromLatin1(layout::kIconImage))));
     setFont(DialogFont());
 }
 
@@ -33,5 +52,18 @@ QFont CKirabelApp::DialogFont() {
     if (QFont::substitutes(face).isEmpty()) {
         QFont::insertSubstitutions(face, substitutes);
     }
-    return QFont(face, layout::kDialogFontPoints);
+    // The font names the installed stand-in itself: asked for the face, Qt
+    // would search fontconfig's fallbacks for it in every script and size drawn.
+    const QStringList installed = QFontDatabase::families();
+    QString family = face;
+    if (!IsInstalled(installed, face)) {
+        const auto found =
+            std::find_if(substitutes.begin(), substitutes.end(), [&installed](const QString& name) {
+                return IsInstalled(installed, name);
+            });
+        if (found != substitutes.end()) {
+            family = *found;
+        }
+    }
+    return QFont(family, layout::kDialogFontPoints);
 }

@@ -12,6 +12,7 @@ public:
     // Runs the main window modally; the program ends when it closes.
     int InitInstance();
 
-    // ＭＳ Ｐゴシック 9 pt, drawn by the first installed font that stands in for it.
+    // ＭＳ Ｐゴシック 9 pt: the face if installed, else the first installed font
+    // that stands in for it, under that font's own name.
     static QFont DialogFont();
 };

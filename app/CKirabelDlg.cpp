@@ -41,10 +41,11 @@ QString Text(const char* bytes) {
 
 } // namespace
 
+// The icon through QPixmap: its cache has the picture decoded already.
 CKirabelDlg::CKirabelDlg(QWidget* parent)
     : QDialog(parent, kWindowFlags), m_wrongMark(this), m_rightMark(this), m_numberLabel(this),
       m_nextButton(this), m_answerLabel(this), m_answerEdit(this), m_questionLabel(this),
-      m_icon(QString::fromLatin1(layout::kIconImage)) {
+      m_icon(QPixmap(QString::fromLatin1(layout::kIconImage))) {
     connect(&m_nextButton, &QPushButton::clicked, this, [this] { OnNextButton(); });
     CreateControls();
     OnInitDialog();
