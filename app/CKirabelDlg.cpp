@@ -135,16 +135,19 @@ void CKirabelDlg::OnInitDialog() {
     m_nextButton.setIcon(QIcon(m_nextBitmap));
     m_nextButton.setIconSize(m_nextBitmap.size());
 
+    StopAsking();
+    QuizSession::SetOwner(this);
+}
+
+void CKirabelDlg::StopAsking() {
     m_nextButton.setEnabled(false);
     m_answerEdit.setEnabled(false);
     // Disabling the focused box may hand the focus on; nothing is to hold it.
     if (QWidget* focused = focusWidget()) {
         focused->clearFocus();
     }
-
     m_wrongMark.hide();
     m_rightMark.hide();
-    QuizSession::SetOwner(this);
 }
 
 void CKirabelDlg::SetQuestionText(const std::string& text) {
@@ -275,13 +278,7 @@ void CKirabelDlg::ReturnToStart() {
     m_answerLabel.SetTextColor(kWhite);
     m_numberLabel.SetText(strings::kNumberStart);
     m_answerEdit.SetText(std::string());
-    m_nextButton.setEnabled(false);
-    m_answerEdit.setEnabled(false);
-    if (QWidget* focused = focusWidget()) {
-        focused->clearFocus();
-    }
-    m_wrongMark.hide();
-    m_rightMark.hide();
+    StopAsking();
 }
 
 QString CKirabelDlg::ChooseSetFile() {

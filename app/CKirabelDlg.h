@@ -91,4 +91,6 @@ private:
     void SaveAndEnd();
     // Back to the state before any file was opened: no set, the first texts.
     void ReturnToStart();
+    // Button and answer box disabled, nothing focused, both marks hidden.
+    void StopAsking();
 };
