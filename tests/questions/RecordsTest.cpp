@@ -1,13 +1,11 @@
 #include "questions/CpException.h"
 #include "questions/Question.h"
-#include "questions/QuestionSet.h"
 #include "questions/TokenReader.h"
 #include "tests/TestSupport.h"
 
 #include <climits>
 #include <gtest/gtest.h>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 using namespace std::string_literals;
@@ -21,8 +19,6 @@ template <typename F> std::string ErrorOf(F f) {
 
 TEST(TokenReader, SplitsOnlyAtSpaces) {
     const std::string noToken = Cp932("トークンが有りません。") + "\n";
-    ASSERT_EQ(noToken, "\x83\x67\x81\x5B\x83\x4E\x83\x93\x82\xAA\x97\x4C\x82\xE8\x82\xDC\x82\xB9"
-                       "\x82\xF1\x81\x42\n");
     const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
         {"a b c", {"a", "b", "c"}},  {"  a   b  ", {"a", "b"}},      {"   ", {}}, {"", {}},
         {"a\tb c", {"a\tb", "c"}},   {"a\x81\x40z", {"a\x81\x40z"}}, // full-width space
@@ -40,25 +36,20 @@ TEST(TokenReader, SplitsOnlyAtSpaces) {
     }
 }
 
-TEST(ToNumber, DigitsOnlySaturatingAndBack) {
-    const std::vector<std::pair<std::string, int>> values = {{"0", 0},
-                                                             {"007", 7},
-                                                             {"42", 42},
-                                                             {"2147483647", INT_MAX},
-                                                             {"2147483648", INT_MAX},
-                                                             {"000000000002147483647", INT_MAX},
-                                                             {"99999999999999999999999", INT_MAX}};
+TEST(ToNumber, DigitsOnlySaturating) {
+    const std::pair<std::string, int> values[] = {{"0", 0}, {"007", 7}, {"42", 42}};
     for (const auto& [token, value] : values) {
         EXPECT_EQ(ToNumber(token), value) << token;
+    }
+    for (const char* top :
+         {"2147483647", "2147483648", "000000000002147483647", "99999999999999999999999"}) {
+        EXPECT_EQ(ToNumber(top), INT_MAX) << top;
     }
     const std::vector<std::string> refused = {
         "", "-1", "+1", "1.5", "12a", " 1", "1 ", "\xb1", "99999999999999x", "1\0"s, Cp932("３")};
     for (const std::string& token : refused) {
         EXPECT_EQ(ErrorOf([&] { ToNumber(token); }), Cp932("数字ではありません。\n")) << token;
     }
-    EXPECT_EQ(IntToString(INT_MIN) + " " + IntToString(-5) + " " + IntToString(0) + " " +
-                  IntToString(INT_MAX),
-              "-2147483648 -5 0 2147483647");
 }
 
 TEST(CpException, CopiesOwnTheirWholeChain) {
@@ -89,15 +80,6 @@ TEST(Question, JudgesBytesAndCountsUpToTheTop) {
     }
     EXPECT_EQ(q.ToLine(), Cp932("日本の首都 東京 8"));
     EXPECT_EQ(top.ToLine(), "q a 2147483647");
-}
-
-TEST(QuestionSet, SharingCopyListsTheSameRecords) {
-    QuestionSet set("/x/set.krb");
-    set.Append(std::make_unique<Question>("q", "a", 0));
-    QuestionSet pool(&set); // must not free the records: ASan would see it
-    EXPECT_EQ(pool.GetPath(), "/x/set.krb");
-    EXPECT_EQ(pool.At(0), set.At(0));
-    EXPECT_THROW(pool.At(1), std::out_of_range);
 }
 
 } // namespace
