@@ -38,13 +38,6 @@ bool TextFileReader::Fill() {
     return true;
 }
 
-bool TextFileReader::ReadLine(std::string& line) {
-    std::string_view view;
-    const bool got = ReadLine(view);
-    line.assign(view);
-    return got;
-}
-
 bool TextFileReader::ReadSpilledLine(std::string_view& line) {
     line = {};
     m_lineEnd = kNoEnd;

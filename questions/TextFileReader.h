@@ -23,8 +23,7 @@ public:
     bool HasFailed() const { return m_file == nullptr || m_error; }
 
     // The next line, without its line break; false at the end of the input.
-    bool ReadLine(std::string& line);
-    // The same without copying: the view is valid until the next read.
+    // The view is valid until the next read.
     bool ReadLine(std::string_view& line) {
         // Inline for the common case: the whole line lies in the buffer.
         if (m_pos < m_stop && !m_stopped) {

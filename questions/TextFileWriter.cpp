@@ -27,10 +27,6 @@ void TextFileWriter::Write(std::string_view text) {
     }
 }
 
-void TextFileWriter::NewLine() {
-    Write(kLineBreak);
-}
-
 void TextFileWriter::Flush() {
     if (m_ok && !m_buffer.empty()) {
         m_ok = m_file->Write(m_buffer.data(), m_buffer.size());

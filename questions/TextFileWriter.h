@@ -16,11 +16,10 @@ public:
     TextFileWriter& operator=(const TextFileWriter&) = delete;
     virtual ~TextFileWriter();
 
-    // What NewLine writes, for callers that compose whole lines themselves.
+    // Every line's end, on every platform; callers compose whole lines.
     static constexpr std::string_view kLineBreak = "\r\n";
 
     void Write(std::string_view text);
-    void NewLine();
     // True when the whole content is in the file and on disk.
     bool Close();
 

@@ -3,27 +3,9 @@
 #include "questions/CpException.h"
 #include "questions/Messages.h"
 
-#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <utility>
-
-namespace {
-
-// The delimiter set is one space; searching for a single byte lets the library
-// use memchr instead of looking up every byte of the line in the set.
-std::size_t FindDelimiter(std::string_view text, const std::string& delimiters, std::size_t from) {
-    return delimiters.size() == 1 ? text.find(delimiters[0], from)
-                                  : text.find_first_of(delimiters, from);
-}
-
-std::size_t FindNonDelimiter(std::string_view text, const std::string& delimiters,
-                             std::size_t from) {
-    return delimiters.size() == 1 ? text.find_first_not_of(delimiters[0], from)
-                                  : text.find_first_not_of(delimiters, from);
-}
-
-} // namespace
 
 TokenReader::TokenReader() : m_delimiters(" ") {}
 
@@ -45,18 +27,12 @@ void TokenReader::SetLine(const char* data, std::size_t size) {
 }
 
 std::size_t TokenReader::SkipDelimiters(std::size_t from) const {
-    const std::size_t pos = FindNonDelimiter(m_line, m_delimiters, from);
+    const std::size_t pos = m_line.find_first_not_of(Delimiter(), from);
     return pos == std::string_view::npos ? m_line.size() : pos;
 }
 
 std::string TokenReader::NextToken() {
     return std::string(NextTokenView());
-}
-
-std::string_view TokenReader::NextTokenAnySet() {
-    const std::size_t start = SkipDelimiters(m_scan);
-    const std::size_t end = std::min(FindDelimiter(m_line, m_delimiters, start), m_line.size());
-    return TakeToken(start, end);
 }
 
 void TokenReader::ThrowNoToken() {
@@ -68,8 +44,7 @@ std::string TokenReader::RestOfLineAfterScan() const {
     if (start == m_line.size()) {
         return {};
     }
-    const std::size_t last = m_delimiters.size() == 1 ? m_line.find_last_not_of(m_delimiters[0])
-                                                      : m_line.find_last_not_of(m_delimiters);
+    const std::size_t last = m_line.find_last_not_of(Delimiter());
     if (last == std::string_view::npos || last < start) {
         return {};
     }

@@ -32,10 +32,7 @@ public:
             m_scan = 0;
             m_first = false;
         }
-        if (m_delimiters.size() != 1) {
-            return NextTokenAnySet();
-        }
-        const char delimiter = m_delimiters[0];
+        const char delimiter = Delimiter();
         const char* const data = m_line.data();
         const std::size_t size = m_line.size();
         std::size_t start = m_scan;
@@ -58,7 +55,9 @@ public:
 private:
     std::size_t SkipDelimiters(std::size_t from) const;
     std::string RestOfLineAfterScan() const;
-    std::string_view NextTokenAnySet();
+    // The delimiter set is the one space the constructor puts in it; a single
+    // byte lets the search use memchr.
+    char Delimiter() const { return m_delimiters[0]; }
     // The token from start to end, where end is a delimiter or the line's end.
     std::string_view TakeToken(std::size_t start, std::size_t end) {
         if (start == m_line.size()) {
