@@ -1,28 +1,20 @@
 #pragma once
 
-// Texts of the question-set file layer, as code page 932 bytes. They are spelled out
-// byte by byte so that every compiler produces the same bytes, whatever its charset.
+// Texts of the question-set file layer, UTF-8.
 namespace messages {
 
-// トークンが有りません。
-inline constexpr char kNoToken[] =
-    "\x83\x67\x81\x5b\x83\x4e\x83\x93\x82\xaa\x97\x4c\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81\x42";
-
-// 数字ではありません。
-inline constexpr char kNotANumber[] =
-    "\x90\x94\x8e\x9a\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81\x42";
-
-// 問題集ファイル読み込みに失敗しました：
-inline constexpr char kReadFailedAt[] = "\x96\xe2\x91\xe8\x8f\x57\x83\x74\x83\x40\x83\x43\x83\x8b"
-                                        "\x93\xc7\x82\xdd\x8d\x9e\x82\xdd\x82\xc9\x8e\xb8\x94\x73"
-                                        "\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x46";
-
-// 行目
-inline constexpr char kLineSuffix[] = "\x8d\x73\x96\xda";
-
-// 問題集ファイルの保存に失敗しました。
-inline constexpr char kSaveFailed[] = "\x96\xe2\x91\xe8\x8f\x57\x83\x74\x83\x40\x83\x43\x83\x8b"
-                                      "\x82\xcc\x95\xdb\x91\xb6\x82\xc9\x8e\xb8\x94\x73\x82\xb5"
-                                      "\x82\xdc\x82\xb5\x82\xbd\x81\x42";
+inline constexpr char kNoToken[] = "トークンが有りません。";
+inline constexpr char kNotANumber[] = "数字ではありません。";
+// Followed by the line's number and kLineSuffix.
+inline constexpr char kReadFailedAt[] = "問題集ファイル読み込みに失敗しました：";
+inline constexpr char kLineSuffix[] = "行目";
+inline constexpr char kSaveFailed[] = "問題集ファイルの保存に失敗しました。";
+// Around the name of the encoding, "UTF-16" or "UTF-32".
+inline constexpr char kForeignEncodingBefore[] = "この問題集ファイルは ";
+inline constexpr char kForeignEncodingAfter[] =
+    " で保存されているため、読み込めません。UTF-8 か Shift_JIS で保存し直してください。";
+// A save found the file changed by another program and could not read it.
+inline constexpr char kChangedUnreadable[] =
+    "問題集ファイルが他のプログラムで変更されていて、読み込めません。";
 
 } // namespace messages

@@ -9,8 +9,13 @@ Question::Question(std::string question, std::string answer, int correctCount)
     : m_question(std::move(question)), m_answer(std::move(answer)), m_correctCount(correctCount) {}
 
 void Question::AddCorrect() {
-    if (m_correctCount < std::numeric_limits<int>::max()) {
-        ++m_correctCount;
+    AddCorrect(1);
+}
+
+void Question::AddCorrect(int times) {
+    constexpr int kMax = std::numeric_limits<int>::max();
+    if (times > 0) {
+        m_correctCount = m_correctCount > kMax - times ? kMax : m_correctCount + times;
     }
 }
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 // One line of a question-set file: question, expected answer and how often it
-// was answered correctly. Texts are code page 932 bytes, never converted.
+// was answered correctly. Texts are the file's own bytes, never converted.
 class Question {
     struct InPlace {};
 
@@ -21,12 +21,17 @@ public:
 
     std::string GetQuestion() const { return m_question; }
     std::string GetAnswer() const { return m_answer; }
+    // The same bytes, without a copy.
+    const std::string& QuestionBytes() const { return m_question; }
+    const std::string& AnswerBytes() const { return m_answer; }
 
     // Exactly the same bytes as the answer: nothing trimmed, folded or normalised.
     bool IsCorrect(std::string reply) const { return reply == m_answer; }
 
     // Stops at the top of the range instead of wrapping to a negative count.
     void AddCorrect();
+    // The same, `times` times over.
+    void AddCorrect(int times);
     int GetCorrectCount() const { return m_correctCount; }
 
     // "question answer count", without the line break.

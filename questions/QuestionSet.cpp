@@ -1,11 +1,15 @@
 #include "questions/QuestionSet.h"
 
 #include "questions/CpException.h"
+#include "questions/FileSystem.h"
 #include "questions/Messages.h"
 #include "questions/Question.h"
+#include "questions/QuestionSetFile.h"
+#include "questions/TextFileReader.h"
 #include "questions/TextFileWriter.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -28,14 +32,28 @@ std::mt19937& Engine() {
     return engine;
 }
 
+constexpr std::string_view kUtf8Mark = "\xef\xbb\xbf";
+
+// A record's question and answer, for finding the same record in another version of the file.
+using RecordKey = std::pair<std::string_view, std::string_view>;
+
+struct RecordKeyHash {
+    std::size_t operator()(const RecordKey& key) const {
+        return std::hash<std::string_view>{}(key.first) * 31 + key.second.size();
+    }
+};
+
+RecordKey KeyOf(const Question* question) {
+    return {question->QuestionBytes(), question->AnswerBytes()};
+}
+
 } // namespace
 
 QuestionSet::QuestionSet(std::string path) : m_path(std::move(path)) {}
 
 QuestionSet::QuestionSet(QuestionSet* other)
     : m_questions(other->m_questions), m_path(other->m_path), m_ownsQuestions(false),
-      m_unreadable(other->m_unreadable), m_lineTails(other->m_lineTails),
-      m_untakenRest(other->m_untakenRest) {}
+      m_unreadable(other->m_unreadable), m_encoding(other->m_encoding) {}
 
 QuestionSet::~QuestionSet() {
     if (m_ownsQuestions) {
@@ -53,18 +71,191 @@ void QuestionSet::SetLineTail(const Question* question, std::string tail) {
     m_lineTails[question] = std::move(tail);
 }
 
+void QuestionSet::MarkRead(TextEncoding encoding, const FileStamp& stamp, bool writable) {
+    m_encoding = encoding;
+    m_stamp = stamp;
+    m_writable = writable;
+    m_savedCounts.resize(m_questions.size());
+    for (std::size_t i = 0; i < m_questions.size(); ++i) {
+        m_savedCounts[i] = m_questions[i]->GetCorrectCount();
+    }
+}
+
+bool QuestionSet::HasRaisedCounts() const {
+    if (m_savedCounts.size() != m_questions.size()) {
+        return true; // records the file never had
+    }
+    const std::size_t count = m_questions.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + kPrefetchAhead < count) {
+            Prefetch(m_questions[i + kPrefetchAhead]);
+        }
+        if (m_questions[i]->GetCorrectCount() != m_savedCounts[i]) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void QuestionSet::Save() {
-    if (m_unreadable) {
+    if (!m_ownsQuestions || m_unreadable || !HasRaisedCounts()) {
         return;
     }
+    if (m_stamp.valid) {
+        const FileStamp now = FileSystem::StampOf(m_path);
+        // A file that is gone is written anew with what this set holds.
+        if (now.valid && !(now == m_stamp)) {
+            TakeOverChangedFile();
+            if (!HasRaisedCounts()) {
+                return; // every raised record was removed
+            }
+        }
+    }
+    Write();
+}
+
+void QuestionSet::TakeOverChangedFile() {
+    std::unique_ptr<QuestionSet> fresh;
+    try {
+        fresh = LoadQuestionSet(m_path);
+    } catch (const CpException& cause) {
+        throw CpException(cause, messages::kChangedUnreadable);
+    }
+    if (fresh->IsUnreadable()) {
+        throw CpException(messages::kChangedUnreadable);
+    }
+
+    // The records to carry over: those whose count was raised, and the one
+    // being followed. Each is found again as the same occurrence of its
+    // question and answer: the k-th duplicate as the k-th duplicate.
+    struct Carried {
+        std::size_t occurrence;
+        int raise;
+        bool followed;
+    };
+    struct Group {
+        std::vector<Carried> carried;
+        std::size_t seen = 0;
+        std::size_t next = 0;
+    };
+    std::vector<Group> groups;
+    std::unordered_map<RecordKey, std::size_t, RecordKeyHash> oldGroups;
+    std::vector<std::pair<std::size_t, std::size_t>> carriedAt; // record, group
+    const std::size_t count = m_questions.size();
+    const std::size_t known = std::min(count, m_savedCounts.size());
+    for (std::size_t i = 0; i < known; ++i) {
+        const Question* record = m_questions[i];
+        if (record->GetCorrectCount() != m_savedCounts[i] || record == m_followed) {
+            const auto [found, added] = oldGroups.try_emplace(KeyOf(record), groups.size());
+            if (added) {
+                groups.emplace_back();
+            }
+            carriedAt.emplace_back(i, found->second);
+        }
+    }
+    auto next = carriedAt.begin();
+    for (std::size_t i = 0; i < known && !oldGroups.empty(); ++i) {
+        const auto found = oldGroups.find(KeyOf(m_questions[i]));
+        if (found == oldGroups.end()) {
+            continue;
+        }
+        Group& group = groups[found->second];
+        const std::size_t occurrence = group.seen++;
+        if (next != carriedAt.end() && next->first == i) {
+            const Question* record = m_questions[i];
+            group.carried.push_back(
+                {occurrence, record->GetCorrectCount() - m_savedCounts[i], record == m_followed});
+            ++next;
+        }
+    }
+
+    // The same keys in the new content's bytes; a text its encoding cannot
+    // hold is in no record of it.
+    const bool sameBytes =
+        (fresh->m_encoding == TextEncoding::kCp932) == (m_encoding == TextEncoding::kCp932);
+    std::vector<std::pair<std::string, std::string>> converted;
+    converted.reserve(sameBytes ? 0 : oldGroups.size());
+    std::unordered_map<RecordKey, std::size_t, RecordKeyHash> freshGroups;
+    for (const auto& [key, group] : oldGroups) {
+        if (sameBytes) {
+            freshGroups.emplace(key, group);
+            continue;
+        }
+        std::string question, answer;
+        if (fresh->ToBytes(ToText(key.first), question) &&
+            fresh->ToBytes(ToText(key.second), answer)) {
+            converted.emplace_back(std::move(question), std::move(answer));
+            freshGroups.emplace(RecordKey(converted.back().first, converted.back().second), group);
+        }
+    }
+
+    for (Group& group : groups) {
+        group.seen = 0;
+    }
+    Question* followed = nullptr;
+    for (std::size_t j = 0; j < fresh->m_questions.size() && !freshGroups.empty(); ++j) {
+        Question* record = fresh->m_questions[j];
+        const auto found = freshGroups.find(KeyOf(record));
+        if (found == freshGroups.end()) {
+            continue;
+        }
+        Group& group = groups[found->second];
+        const std::size_t occurrence = group.seen++;
+        while (group.next < group.carried.size() &&
+               group.carried[group.next].occurrence < occurrence) {
+            ++group.next;
+        }
+        if (group.next < group.carried.size() &&
+            group.carried[group.next].occurrence == occurrence) {
+            const Carried& carried = group.carried[group.next];
+            record->AddCorrect(carried.raise);
+            if (carried.followed) {
+                followed = record;
+            }
+        }
+    }
+
+    // The set is now the new content, with the raises on it still to be saved.
+    for (Question* record : m_questions) {
+        delete record;
+    }
+    m_questions = std::move(fresh->m_questions);
+    fresh->m_questions.clear();
+    m_unreadable = fresh->m_unreadable;
+    m_writable = fresh->m_writable;
+    m_lastLineCut = fresh->m_lastLineCut;
+    m_encoding = fresh->m_encoding;
+    m_lineEnds = std::move(fresh->m_lineEnds);
+    m_lineTails = std::move(fresh->m_lineTails);
+    m_untakenRest = std::move(fresh->m_untakenRest);
+    m_savedCounts = std::move(fresh->m_savedCounts);
+    m_stamp = fresh->m_stamp;
+    m_followed = followed;
+    ++m_replaced;
+}
+
+void QuestionSet::Write() {
     TextFileWriter writer(m_path);
+    if (m_encoding == TextEncoding::kUtf8WithMark) {
+        writer.Write(kUtf8Mark);
+    }
+    // A code page 932 file gets CR LF after every record, as it always has;
+    // a UTF-8 file keeps each line's own end. A line cut by a 0x1A keeps its
+    // own end in either, so that the bytes around the 0x1A stay as they were.
+    const bool ownEnds = m_encoding != TextEncoding::kCp932;
+    const std::size_t count = m_questions.size();
+    const auto endOf = [&](std::size_t i) {
+        const bool own = ownEnds || (m_lastLineCut && i + 1 == count);
+        return own && i < m_lineEnds.size()
+                   ? TextFileReader::LineEndBytes(TextFileReader::LineEnd(m_lineEnds[i]))
+                   : TextFileWriter::kLineBreak;
+    };
     // Whole lines are composed in one buffer and handed over in pieces of
     // 1 MiB, which the writer passes straight to the file: per line that is a
     // few copies instead of a string of its own and five appends.
     std::size_t capacity = std::size_t{1} << 20;
     auto chunk = std::make_unique_for_overwrite<char[]>(capacity);
     std::size_t used = 0;
-    const std::size_t count = m_questions.size();
     for (std::size_t i = 0; i < count; ++i) {
         const Question* question = m_questions[i];
         if (i + kPrefetchAhead < count) {
@@ -78,8 +269,9 @@ void QuestionSet::Save() {
                 tail = &found->second;
             }
         }
-        const std::size_t room = question->LineSizeLimit() + (tail ? 1 + tail->size() : 0) +
-                                 TextFileWriter::kLineBreak.size();
+        const std::string_view end = endOf(i);
+        const std::size_t room =
+            question->LineSizeLimit() + (tail ? 1 + tail->size() : 0) + end.size();
         if (capacity - used < room) {
             writer.Write(std::string_view(chunk.get(), used));
             used = 0;
@@ -93,13 +285,18 @@ void QuestionSet::Save() {
             *out++ = ' ';
             out = std::copy(tail->begin(), tail->end(), out);
         }
-        out = std::copy(TextFileWriter::kLineBreak.begin(), TextFileWriter::kLineBreak.end(), out);
+        out = std::copy(end.begin(), end.end(), out);
         used = static_cast<std::size_t>(out - chunk.get());
     }
     writer.Write(std::string_view(chunk.get(), used));
     writer.Write(m_untakenRest);
     if (!writer.Close()) {
         throw CpException(messages::kSaveFailed);
+    }
+    m_stamp = writer.Stamp();
+    m_savedCounts.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        m_savedCounts[i] = m_questions[i]->GetCorrectCount();
     }
 }
 

@@ -1,6 +1,7 @@
 #include "questions/QuestionSetFile.h"
 
 #include "questions/CpException.h"
+#include "questions/FileSystem.h"
 #include "questions/Messages.h"
 #include "questions/Question.h"
 #include "questions/TextFileReader.h"
@@ -17,6 +18,10 @@ std::unique_ptr<QuestionSet> UnreadableSet(const std::string& path) {
     return set;
 }
 
+bool OnlySpaces(std::string_view line) {
+    return line.find_first_not_of(' ') == std::string_view::npos;
+}
+
 } // namespace
 
 std::unique_ptr<QuestionSet> LoadQuestionSet(std::string path) {
@@ -29,10 +34,18 @@ std::unique_ptr<QuestionSet> LoadQuestionSet(std::string path) {
     int lineNumber = 0;
     std::string_view line; // into the reader's buffer: no copy per line
     try {
-        bool emptyLine = false;
+        bool ended = false;
         while (reader.ReadLine(line)) {
-            if (line.empty()) {
-                emptyLine = true;
+            const TextFileReader::LineEnd end = reader.LastLineEnd();
+            // The first empty line ends the records, and so does a last line
+            // of spaces without a line break; from there on everything is
+            // kept as it stands, the line's own end included.
+            const bool unterminated = end == TextFileReader::kNone || end == TextFileReader::kCr;
+            if (line.empty() || (unterminated && OnlySpaces(line))) {
+                set->SetUntakenRest(std::string(line) +
+                                    std::string(TextFileReader::LineEndBytes(end)) +
+                                    reader.ReadRest());
+                ended = true;
                 break;
             }
             ++lineNumber;
@@ -47,16 +60,25 @@ std::unique_ptr<QuestionSet> LoadQuestionSet(std::string path) {
                 set->SetLineTail(record.get(), std::move(tail));
             }
             set->Append(std::move(record));
+            set->AppendLineEnd(end);
+            if (unterminated && reader.StoppedAtEndMark()) {
+                set->SetLastLineCut();
+            }
         }
-        // The empty line's own break, or the 0x1A, starts what is kept as it stands.
-        set->SetUntakenRest(emptyLine ? reader.LastLineEnd() + reader.ReadRest()
-                                      : reader.ReadRest());
+        if (!ended) {
+            set->SetUntakenRest(reader.ReadRest()); // from the 0x1A on, if there is one
+        }
     } catch (const CpException& cause) {
         throw CpException(cause, messages::kReadFailedAt + IntToString(lineNumber) +
                                      messages::kLineSuffix);
     }
+    if (const char* mark = reader.ForeignMark()) {
+        throw CpException(std::string(messages::kForeignEncodingBefore) + mark +
+                          messages::kForeignEncodingAfter);
+    }
     if (reader.HasFailed()) {
         return UnreadableSet(path);
     }
+    set->MarkRead(reader.Encoding(), reader.Stamp(), FileSystem::IsWritable(path));
     return set;
 }

@@ -1,16 +1,23 @@
 #include "questions/TextFileReader.h"
 
+#include "questions/FileSystem.h"
+
 #include <cstring>
 
 namespace {
 constexpr std::size_t kChunk = 1 << 16;
 constexpr char kEndOfInput = '\x1a';
+
+bool StartsWith(const char* data, std::size_t size, std::string_view mark) {
+    return size >= mark.size() && std::memcmp(data, mark.data(), mark.size()) == 0;
+}
 } // namespace
 
-TextFileReader::TextFileReader(std::string path)
-    : m_file(std::fopen(path.c_str(), "rb")),
+TextFileReader::TextFileReader(const std::string& path)
+    : m_file(FileSystem::OpenForReading(path)),
       // Not zero-filled: every byte is read before it is looked at.
-      m_buffer(std::make_unique_for_overwrite<char[]>(kChunk)) {}
+      m_buffer(std::make_unique_for_overwrite<char[]>(kChunk)),
+      m_stamp(FileSystem::StampOf(m_file)) {}
 
 TextFileReader::~TextFileReader() {
     if (m_file) {
@@ -19,7 +26,7 @@ TextFileReader::~TextFileReader() {
 }
 
 bool TextFileReader::Fill() {
-    if (!m_file || m_error) {
+    if (!m_file || m_error || m_foreignMark) {
         return false;
     }
     m_pos = 0;
@@ -32,15 +39,40 @@ bool TextFileReader::Fill() {
         m_stop = 0;
         return false;
     }
+    if (!m_started) {
+        m_started = true;
+        TakeMark();
+        if (m_foreignMark) {
+            m_end = m_stop = 0;
+            return false;
+        }
+    }
+    if (!m_utf8Mark) {
+        m_utf8.Feed(m_buffer.get() + m_pos, m_end - m_pos);
+    }
     const void* stop = std::memchr(m_buffer.get(), kEndOfInput, m_end);
     m_stop =
         stop ? static_cast<std::size_t>(static_cast<const char*>(stop) - m_buffer.get()) : m_end;
     return true;
 }
 
+void TextFileReader::TakeMark() {
+    const char* data = m_buffer.get();
+    // UTF-32 LE before UTF-16 LE: its mark starts with the other's.
+    if (StartsWith(data, m_end, "\xef\xbb\xbf")) {
+        m_utf8Mark = true;
+        m_pos = 3;
+    } else if (StartsWith(data, m_end, std::string_view("\xff\xfe\0\0", 4)) ||
+               StartsWith(data, m_end, std::string_view("\0\0\xfe\xff", 4))) {
+        m_foreignMark = "UTF-32";
+    } else if (StartsWith(data, m_end, "\xff\xfe") || StartsWith(data, m_end, "\xfe\xff")) {
+        m_foreignMark = "UTF-16";
+    }
+}
+
 bool TextFileReader::ReadSpilledLine(std::string_view& line) {
     line = {};
-    m_lineEnd = kNoEnd;
+    m_lineEnd = kNone;
     m_spill.clear();
     bool any = false;
     while (!m_stopped) {
@@ -84,18 +116,20 @@ bool TextFileReader::ReadSpilledLine(std::string_view& line) {
     return true;
 }
 
-const std::string& TextFileReader::LastLineEnd() const {
-    static const std::string ends[] = {"", "\n", "\r\n", "\r"};
-    return ends[m_lineEnd];
-}
-
 std::string TextFileReader::ReadRest() {
     std::string rest(m_buffer.get() + m_pos, m_end - m_pos);
     m_pos = m_end;
     while (Fill()) {
-        rest.append(m_buffer.get(), m_end);
+        rest.append(m_buffer.get() + m_pos, m_end - m_pos);
         m_pos = m_end;
     }
     m_stopped = true;
     return rest;
+}
+
+TextEncoding TextFileReader::Encoding() const {
+    if (m_utf8Mark) {
+        return TextEncoding::kUtf8WithMark;
+    }
+    return m_utf8.IsUtf8Text() ? TextEncoding::kUtf8 : TextEncoding::kCp932;
 }

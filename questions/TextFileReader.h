@@ -1,5 +1,8 @@
 #pragma once
 
+#include "questions/FileStamp.h"
+#include "questions/TextEncoding.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -11,9 +14,20 @@
 // so that every platform reads the same: LF ends a line, a CR right before it
 // (or at the very end of the input) is dropped, any other CR is kept, and a
 // 0x1A byte ends the input. A last line without a line break is still a line.
+//
+// On the way it tells the file's encoding from all of its bytes, without a
+// second read: a UTF-8 byte order mark (skipped, not part of the first line),
+// else UTF-8 when every byte is, else code page 932.
 class TextFileReader {
 public:
-    explicit TextFileReader(std::string path);
+    // What ended a line.
+    enum LineEnd : unsigned char { kNone, kLf, kCrLf, kCr };
+    static std::string_view LineEndBytes(LineEnd end) {
+        constexpr std::string_view kBytes[] = {"", "\n", "\r\n", "\r"};
+        return kBytes[end];
+    }
+
+    explicit TextFileReader(const std::string& path);
     TextFileReader(const TextFileReader&) = delete;
     TextFileReader& operator=(const TextFileReader&) = delete;
     virtual ~TextFileReader();
@@ -21,6 +35,11 @@ public:
     bool IsOpen() const { return m_file != nullptr; }
     // The file could not be opened, or reading it failed part way.
     bool HasFailed() const { return m_file == nullptr || m_error; }
+    // The file as it was opened, before anything was read.
+    const FileStamp& Stamp() const { return m_stamp; }
+    // "UTF-16" or "UTF-32" when the file starts with the byte order mark of
+    // one of them (no line is read then), else null.
+    const char* ForeignMark() const { return m_foreignMark; }
 
     // The next line, without its line break; false at the end of the input.
     // The view is valid until the next read.
@@ -40,19 +59,18 @@ public:
         }
         return ReadSpilledLine(line);
     }
-    // The bytes that ended the line last read: "\r\n", "\n", "\r" or nothing.
-    const std::string& LastLineEnd() const;
+    // What ended the line last read.
+    LineEnd LastLineEnd() const { return m_lineEnd; }
+    // Whether the line last read was cut by a 0x1A rather than by the file's end.
+    bool StoppedAtEndMark() const { return m_stopped; }
     // Every byte not read yet, up to the real end of the file (past any 0x1A).
     std::string ReadRest();
+    // Known once the whole file has been read (after ReadRest).
+    TextEncoding Encoding() const;
 
 private:
-    // Indexes of LastLineEnd's texts.
-    static constexpr unsigned char kNoEnd = 0;
-    static constexpr unsigned char kLf = 1;
-    static constexpr unsigned char kCrLf = 2;
-    static constexpr unsigned char kCr = 3;
-
     bool Fill();
+    void TakeMark();
     // ReadLine for a line that crosses the end of the buffer or of the input.
     bool ReadSpilledLine(std::string_view& line);
 
@@ -64,6 +82,11 @@ private:
     bool m_stopped = false;
     bool m_error = false;
     bool m_atEnd = false;
-    unsigned char m_lineEnd = 0; // index into the line ends LastLineEnd knows
-    std::string m_spill;         // a line that runs over the end of the buffer
+    bool m_started = false;
+    bool m_utf8Mark = false;
+    const char* m_foreignMark = nullptr;
+    LineEnd m_lineEnd = kNone;
+    std::string m_spill; // a line that runs over the end of the buffer
+    Utf8Check m_utf8;
+    FileStamp m_stamp;
 };

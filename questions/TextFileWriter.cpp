@@ -38,3 +38,7 @@ bool TextFileWriter::Close() {
     Flush();
     return m_file->Commit() && m_ok;
 }
+
+const FileStamp& TextFileWriter::Stamp() const {
+    return m_file->Stamp();
+}

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "questions/FileStamp.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
 
 class AtomicFile;
 
-// Writes the lines of a question-set file, each ended by CR LF on every
-// platform. Nothing reaches the file until Close succeeds; a writer destroyed
-// without it leaves the file as it was.
+// Writes the bytes of a question-set file, lines as the caller composed them.
+// Nothing reaches the file until Close succeeds; a writer destroyed without it
+// leaves the file as it was.
 class TextFileWriter {
 public:
     explicit TextFileWriter(std::string path);
@@ -16,12 +18,14 @@ public:
     TextFileWriter& operator=(const TextFileWriter&) = delete;
     virtual ~TextFileWriter();
 
-    // Every line's end, on every platform; callers compose whole lines.
+    // The line end of a code page 932 file, on every platform.
     static constexpr std::string_view kLineBreak = "\r\n";
 
     void Write(std::string_view text);
     // True when the whole content is in the file and on disk.
     bool Close();
+    // The file as Close left it.
+    const FileStamp& Stamp() const;
 
 private:
     void Flush();

@@ -10,8 +10,8 @@ constexpr Color Rgb(int r, int g, int b) {
     return static_cast<Color>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
 
-// What the quiz session needs of the window that shows it. Texts are code page
-// 932 bytes.
+// What the quiz session needs of the window that shows it. Texts are UTF-8,
+// both ways.
 class QuizOwner {
 public:
     virtual ~QuizOwner() = default;

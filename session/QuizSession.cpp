@@ -11,10 +11,9 @@
 
 namespace {
 
-// Code page 932 texts of the drill.
-constexpr char kNumberPrefix[] = "\x91\xe6";           // 第
-constexpr char kNumberSuffix[] = "\x96\xe2";           // 問
-constexpr char kAnswerPrefix[] = "\x93\x9a\x82\xa6  "; // 答え and two spaces
+constexpr char kNumberPrefix[] = "第";
+constexpr char kNumberSuffix[] = "問";
+constexpr char kAnswerPrefix[] = "答え  "; // two half-width spaces
 
 constexpr Color kWhite = Rgb(255, 255, 255);
 constexpr Color kLightBlue = Rgb(180, 180, 255);
@@ -35,9 +34,22 @@ void QuizSession::SetOwner(QuizOwner* owner) {
 }
 
 void QuizSession::Save() {
-    if (m_set) {
-        m_set->Save();
+    if (!m_set) {
+        return;
     }
+    // A save may take over the records of a file changed by another program;
+    // the drill then goes on with those, from the same question if it is still there.
+    const auto replaced = m_set->Replaced();
+    m_set->Follow(m_current);
+    m_set->Save();
+    if (m_set->Replaced() != replaced) {
+        m_current = m_set->Followed();
+        m_pool = std::make_unique<QuestionSet>(m_set.get());
+    }
+}
+
+bool QuizSession::IsSetWritable() const {
+    return m_set && m_set->IsWritable();
 }
 
 void QuizSession::ReleaseSet() {
@@ -67,7 +79,7 @@ void QuizSession::ShowNextQuestion() {
     s_owner->FocusAnswerBox();
     s_owner->EnableNextButton(false);
     m_current = m_pool->PickNext();
-    s_owner->SetQuestionText(m_current->GetQuestion());
+    s_owner->SetQuestionText(m_set->ToText(m_current->GetQuestion()));
     s_owner->SetAnswerText(std::string());
     s_owner->SetAnswerTextColor(kWhite);
     s_owner->SetAnswerBoxText(std::string());
@@ -86,9 +98,12 @@ void QuizSession::CheckAnswer() {
     s_owner->EnableNextButton(true);
     s_owner->FocusNextButton();
     s_owner->EnableAnswerBox(false);
-    const std::string reply = s_owner->GetAnswerBoxText();
-    const bool right = m_current->IsCorrect(reply);
-    s_owner->SetAnswerText(kAnswerPrefix + m_current->GetAnswer());
+    // The reply in the file's own bytes, compared byte for byte. A reply with
+    // a character the file cannot hold is simply wrong.
+    std::string reply;
+    const bool right = m_set->ToBytes(s_owner->GetAnswerBoxText(), reply) &&
+                       m_current->IsCorrect(std::move(reply));
+    s_owner->SetAnswerText(kAnswerPrefix + m_set->ToText(m_current->GetAnswer()));
     if (right) {
         s_owner->SetAnswerTextColor(kLightBlue);
         s_owner->ShowRightMark(true);

@@ -9,7 +9,8 @@ class QuizOwner;
 
 // The drill: owns the set read from a question-set file and a pool of the same
 // records to pick from, shows questions through its owner, judges replies and
-// raises the counts that Save writes back.
+// raises the counts that Save writes back. Its texts are UTF-8, whatever the
+// file's encoding.
 class QuizSession {
 public:
     QuizSession();
@@ -29,6 +30,8 @@ public:
     void CheckAnswer();
 
     bool HasSet() const { return m_set != nullptr; }
+    // Whether the set in use can be saved to its file (false without a set).
+    bool IsSetWritable() const;
 
 private:
     static QuizOwner* s_owner;

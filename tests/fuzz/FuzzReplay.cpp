@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
             const std::string bytes = testsupport::ReadBytes(entry.path());
+            // Named before it runs: a failed check aborts.
+            std::fprintf(stderr, "%s\n", entry.path().filename().string().c_str());
             LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                    bytes.size());
             ++runs;

@@ -1,9 +1,11 @@
 #include "questions/QuestionSetFile.h"
 #include "questions/CpException.h"
+#include "questions/FileSystem.h"
 #include "questions/Question.h"
 #include "tests/TestSupport.h"
 
 #include <algorithm>
+#include <chrono>
 #include <gtest/gtest.h>
 
 using namespace std::string_literals;
@@ -26,46 +28,123 @@ protected:
     const std::string m_path = m_dir.File("set.krb");
 };
 
-TEST_F(QuestionSetFile, SaveKeepsEverythingTheReaderLeft) {
-    const std::string sample = ReadBytes(KIRABEL_SAMPLE);
-    const auto sampleLines =
-        static_cast<std::size_t>(std::count(sample.begin(), sample.end(), '\n'));
-    // A CR LF across a 64 KiB boundary, and a 0x1A past it.
-    const std::string wide = "q " + std::string(65531, 'y') + " 1\r\n";
+// Raises the first record's count, saves, and returns the file.
+std::string SavedWithFirstRaised(QuestionSet& set, const std::string& path) {
+    if (set.Size() > 0) {
+        set.At(0)->AddCorrect();
+    }
+    set.Save();
+    return ReadBytes(path);
+}
+
+// The records as the session shows them: "question answer count" lines of UTF-8.
+std::string TextOf(const QuestionSet& set) {
+    std::string text;
+    for (std::size_t i = 0; i < set.Size(); ++i) {
+        const Question& q = *set.At(i);
+        text += set.ToText(q.GetQuestion()) + " " + set.ToText(q.GetAnswer()) + " " +
+                std::to_string(q.GetCorrectCount()) + "\n";
+    }
+    return text;
+}
+
+TEST_F(QuestionSetFile, EncodingsAreToldApartAndKeptByteForByte) {
+    constexpr auto kCp932 = TextEncoding::kCp932, kUtf8 = TextEncoding::kUtf8,
+                   kMark = TextEncoding::kUtf8WithMark;
+    const std::string mark = "\xef\xbb\xbf";
     struct Case {
+        const char* name;
         std::string in;
-        std::size_t records;
-        std::string out = {}; // empty: the same bytes as `in`
+        TextEncoding encoding;
+        std::string records; // as TextOf gives them
+        std::string saved;   // after the first count was raised
     };
     const std::vector<Case> cases = {
-        {sample, sampleLines},
-        {Cp932("日本の首都 東京 0\r\n富士山のある県 静岡 3\r\nりんご apple 0012\r\n"), 3,
-         Cp932("日本の首都 東京 0\r\n富士山のある県 静岡 3\r\nりんご apple 12\r\n")},
-        {"\r\ntext", 0},
-        {"\x81\0q \xfc\xfc 1\r\n"s, 1},
-        {"q a 1\r\n\r", 1},
-        {"q a 1 four  five   \r\nr b 2 \t \r\n", 2, "q a 1 four  five\r\nr b 2 \t\r\n"},
-        {"q a 1\nr b 2\n\nrest\n", 2, "q a 1\r\nr b 2\r\n\nrest\n"},
-        {"  q   a  0012  \r\n", 1, "q a 12\r\n"},
-        {"q " + std::string(3 << 20, 'x') + " 1\r\n", 1},
-        {wide + wide + "r b 2\r\n\x1atail", 3}};
+        {"ascii", "dog inu 0\nq a 1\n", kCp932, "dog inu 0\nq a 1\n", "dog inu 1\r\nq a 1\r\n"},
+        {"code page 932: kana, kanji, half-width, 5C trail bytes",
+         Cp932("日本の首都 東京 0\r\nｱﾌﾟﾘ 予測ソ表 3\n"), kCp932,
+         "日本の首都 東京 0\nｱﾌﾟﾘ 予測ソ表 3\n", Cp932("日本の首都 東京 1\r\nｱﾌﾟﾘ 予測ソ表 3\r\n")},
+        {"UTF-8 without a mark keeps its LF", "りんご apple 0\n林檎 りんご 0\n", kUtf8,
+         "りんご apple 0\n林檎 りんご 0\n", "りんご apple 1\n林檎 りんご 0\n"},
+        {"UTF-8 with a mark, last line without a break", mark + "日本 東京 0\r\nx y 2", kMark,
+         "日本 東京 0\nx y 2\n", mark + "日本 東京 1\r\nx y 2"},
+        {"UTF-8 beyond code page 932, mixed line ends",
+         "𠮷野家 よしのや 0\n한국 서울 0\r\n🍎 りんご 5\r", kUtf8,
+         "𠮷野家 よしのや 0\n한국 서울 0\n🍎 りんご 5\n",
+         "𠮷野家 よしのや 1\n한국 서울 0\r\n🍎 りんご 5\r"},
+        {"UTF-8 with a mark and a broken sequence", mark + "a\xff\xe6\x97 b 0\n", kMark,
+         "a\ufffd\ufffd b 0\n", mark + "a\xff\xe6\x97 b 1\n"},
+        // Pairs of half-width katakana can be valid UTF-8 as well: C2 B1 is
+        // ﾂｱ in code page 932 and ± in UTF-8. Such a file is taken as UTF-8.
+        {"code page 932 that is valid UTF-8", "\xc2\xb1 \xc2\xb1 0\r\n", kUtf8, "± ± 0\n",
+         "\xc2\xb1 \xc2\xb1 1\r\n"},
+        {"sample", ReadBytes(KIRABEL_SAMPLE), kCp932, "", ""},
+        {"NUL and bytes past the table", "\x81\0q \xfc\xfc 1\r\n"s, kCp932, "",
+         "\x81\0q \xfc\xfc 2\r\n"s},
+        {"empty line of a lone CR", "q a 1\r\n\r", kCp932, "q a 1\n", "q a 2\r\n\r"},
+        {"tokens after the third", "q a 1 four  five   \r\nr b 2 \t \r\n", kCp932, "",
+         "q a 2 four  five\r\nr b 2 \t\r\n"},
+        {"rest after the empty line", "q a 1\nr b 2\n\nrest\n", kCp932, "",
+         "q a 2\r\nr b 2\r\n\nrest\n"},
+        {"spaces and zeros", "  q   a  0012  \r\n", kCp932, "q a 12\n", "q a 13\r\n"},
+        {"a last line of spaces without a break", "a b 0\r\n   ", kCp932, "a b 0\n",
+         "a b 1\r\n   "},
+        {"0x1A inside a line", "a b 0\x1a zz\r\n", kCp932, "a b 0\n", "a b 1\x1a zz\r\n"},
+        {"CR before the 0x1A", "a b 0\r\x1a", kCp932, "a b 0\n", "a b 1\r\x1a"},
+        {"3 MB line", "q " + std::string(3 << 20, 'x') + " 1\r\n", kCp932, "",
+         "q " + std::string(3 << 20, 'x') + " 2\r\n"},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.in.substr(0, 40)));
+        SCOPED_TRACE(c.name);
         WriteBytes(m_path, c.in);
         auto set = LoadQuestionSet(m_path);
-        EXPECT_EQ(set->Size(), c.records);
-        set->Save();
-        EXPECT_EQ(ReadBytes(m_path), c.out.empty() ? c.in : c.out);
+        EXPECT_EQ(set->GetEncoding(), c.encoding);
+        if (!c.records.empty()) {
+            EXPECT_EQ(TextOf(*set), c.records);
+        }
+        const std::string saved = SavedWithFirstRaised(*set, m_path);
+        if (!c.saved.empty()) {
+            EXPECT_EQ(saved, c.saved);
+        } else { // only the first line's count changed
+            const std::size_t lineEnd = c.in.find('\r');
+            const std::size_t count = c.in.rfind(' ', lineEnd) + 1;
+            EXPECT_EQ(saved,
+                      c.in.substr(0, count) +
+                          std::to_string(std::stoi(c.in.substr(count, lineEnd - count)) + 1) +
+                          c.in.substr(lineEnd));
+        }
     }
-    WriteBytes(m_path, cases[1].in);
+    // A CR LF across the 64 KiB boundary, and a 0x1A past it.
+    const std::string wide = "q " + std::string(65531, 'y') + " 1\r\n";
+    WriteBytes(m_path, wide + wide + "r b 2\r\n\x1atail");
     auto set = LoadQuestionSet(m_path);
-    EXPECT_EQ(set->At(1)->GetQuestion() + set->At(1)->GetAnswer(), Cp932("富士山のある県静岡"));
-    EXPECT_EQ(set->At(2)->GetCorrectCount(), 12);
+    EXPECT_EQ(set->Size(), 3u);
+    EXPECT_EQ(SavedWithFirstRaised(*set, m_path),
+              "q " + std::string(65531, 'y') + " 2\r\n" + wide + "r b 2\r\n\x1atail");
+}
+
+TEST_F(QuestionSetFile, UnicodeOtherThanUtf8IsRefusedAndNeverWritten) {
+    const std::vector<std::pair<std::string, const char*>> cases = {
+        {"\xff\xfeq\0 \0a\0 \0"
+         "0\0\r\0\n\0"s,
+         "UTF-16"},
+        {"\xfe\xff\0q\0 \0a\0 \0"
+         "0"s,
+         "UTF-16"},
+        {"\xff\xfe\0\0q\0\0\0"s, "UTF-32"},
+        {"\0\0\xfe\xff\0\0\0q"s, "UTF-32"}};
+    for (const auto& [bytes, name] : cases) {
+        WriteBytes(m_path, bytes);
+        EXPECT_EQ(MessageOf<CpException>([&] { LoadQuestionSet(m_path); }),
+                  "この問題集ファイルは "s + name +
+                      " で保存されているため、読み込めません。UTF-8 か Shift_JIS "
+                      "で保存し直してください。\n");
+        EXPECT_EQ(ReadBytes(m_path), bytes);
+    }
 }
 
 TEST_F(QuestionSetFile, MalformedLineNamesItsNumber) {
-    const std::string noToken = Cp932("トークンが有りません。"),
-                      notANumber = Cp932("数字ではありません。");
+    const std::string noToken = "トークンが有りません。", notANumber = "数字ではありません。";
     const std::vector<std::tuple<std::string, int, std::string>> cases = {
         {Cp932("日本の首都 東京\r\n"), 1, noToken},
         {"q a 1\r\n   \r\n", 2, noToken},
@@ -77,10 +156,24 @@ TEST_F(QuestionSetFile, MalformedLineNamesItsNumber) {
     for (const auto& [bytes, line, cause] : cases) {
         WriteBytes(m_path, bytes);
         EXPECT_EQ(MessageOf<CpException>([&] { LoadQuestionSet(m_path); }),
-                  Cp932("問題集ファイル読み込みに失敗しました：") + std::to_string(line) +
-                      Cp932("行目") + "\n  -" + cause + "\n");
+                  "問題集ファイル読み込みに失敗しました：" + std::to_string(line) + "行目\n  -" +
+                      cause + "\n");
         EXPECT_EQ(ReadBytes(m_path), bytes);
     }
+}
+
+TEST_F(QuestionSetFile, ASaveWithNothingRaisedLeavesTheFileAlone) {
+    WriteBytes(m_path, "q  a 007\r\n");
+    const auto past = fs::last_write_time(m_path) - std::chrono::hours(24 * 365);
+    fs::last_write_time(m_path, past);
+    const FileStamp before = FileSystem::StampOf(m_path);
+    auto set = LoadQuestionSet(m_path);
+    set->Save();
+    set->At(0)->AddCorrect(0); // raising by nothing is no change either
+    set->Save();
+    EXPECT_EQ(fs::last_write_time(m_path), past);
+    EXPECT_TRUE(FileSystem::StampOf(m_path) == before);
+    EXPECT_EQ(ReadBytes(m_path), "q  a 007\r\n");
 }
 
 TEST_F(QuestionSetFile, UnreadablePathIsNeverSavedOver) {

@@ -1,8 +1,12 @@
 #include "session/QuizSession.h"
 #include "questions/CpException.h"
+#include "questions/Question.h"
+#include "questions/QuestionSet.h"
+#include "questions/QuestionSetFile.h"
 #include "session/QuizOwner.h"
 #include "tests/TestSupport.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <utility>
@@ -41,34 +45,43 @@ private:
 };
 
 std::string Shown(const std::string& question, int n) {
-    return Cp932("box on 1|focus box|button on 0|question " + question +
-                 "|answer |colour 255,255,255|box |number 第" + std::to_string(n) +
-                 "問|right 0|wrong 0|");
+    return "box on 1|focus box|button on 0|question " + question +
+           "|answer |colour 255,255,255|box |number 第" + std::to_string(n) + "問|right 0|wrong 0|";
 }
 
 std::string Checked(const std::string& answer, bool right) {
-    return Cp932("button on 1|focus button|box on 0|read box|answer 答え  " + answer +
-                 (right ? "|colour 180,180,255|right 1|" : "|colour 255,100,100|wrong 1|"));
+    return "button on 1|focus button|box on 0|read box|answer 答え  " + answer +
+           (right ? "|colour 180,180,255|right 1|" : "|colour 255,100,100|wrong 1|");
 }
 
 std::string Number(int n) {
-    return Cp932("第" + std::to_string(n) + "問");
+    return "第" + std::to_string(n) + "問";
+}
+
+// What another program does to a file: writes it where it is, and gives it a
+// modification time of its own, as a clock that moved on would.
+void EditOutside(const std::string& path, const std::string& bytes) {
+    WriteBytes(path, bytes);
+    namespace fs = std::filesystem;
+    fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(2));
 }
 
 class Session : public testing::Test {
 protected:
     void SetUp() override { QuizSession::SetOwner(&m_owner); }
     void TearDown() override { QuizSession::SetOwner(nullptr); }
-    void Open(const std::string& path) { // as the window's open command does
-        m_session.Save();
-        m_session.Reset();
-        m_session.Load(path);
-        m_session.ShowNextQuestion();
+    void Open(const std::string& path) { Open(m_session, path); }
+    void Open(QuizSession& session, const std::string& path) { // as the window's open command does
+        session.Save();
+        session.Reset();
+        session.Load(path);
+        session.ShowNextQuestion();
     }
     std::string Take() { return std::exchange(m_owner.calls, {}); }
-    void Reply(const std::string& utf8) {
-        m_owner.box = Cp932(utf8);
-        m_session.CheckAnswer();
+    void Reply(const std::string& utf8) { Reply(m_session, utf8); }
+    void Reply(QuizSession& session, const std::string& utf8) {
+        m_owner.box = utf8;
+        session.CheckAnswer();
     }
 
     TempDir m_dir;
@@ -110,7 +123,7 @@ TEST_F(Session, ReopeningSavesFirstAndAFailedOpenLeavesNoSet) {
     WriteBytes(m_path, Cp932("猫 cat 3\r\n犬 dog 0\r\n"));
     Open(m_path);
     for (const char* reply : {"dog", "x", "dog"}) { // fewest right answers first
-        EXPECT_EQ(m_owner.question, Cp932("犬"));
+        EXPECT_EQ(m_owner.question, "犬");
         Reply(reply);
         m_session.ShowNextQuestion();
     }
@@ -133,6 +146,99 @@ TEST_F(Session, ReopeningSavesFirstAndAFailedOpenLeavesNoSet) {
     m_session.ShowNextQuestion();
     EXPECT_EQ(Take(), "");
     EXPECT_EQ(ReadBytes(m_path) + ReadBytes(broken), "edited\r\nq a 0\r\nno count\r\n");
+}
+
+TEST_F(Session, DrillsInEitherEncodingWithUtf8Texts) {
+    const struct {
+        const char* name;
+        std::string file, question, answer, saved;
+    } cases[] = {
+        {"code page 932", Cp932("犬 いぬ 0\r\n"), "犬", "いぬ", Cp932("犬 いぬ 1\r\n")},
+        {"UTF-8", "犬 いぬ 0\n", "犬", "いぬ", "犬 いぬ 1\n"},
+        {"UTF-8 beyond code page 932", "한국 서울 0\n", "한국", "서울", "한국 서울 1\n"},
+        // Linux input methods type U+301C where the code page has 81 60 (U+FF5E).
+        {"code page 932, wave dash typed", "\x94\x67 \x81\x60 0\r\n", "波", "〜",
+         "\x94\x67 \x81\x60 1\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(m_path, c.file);
+        Open(m_path);
+        EXPECT_EQ(m_owner.question, c.question);
+        Take();
+        for (const char* wrong : {"🍎", "é", ""}) {
+            Reply(wrong); // no form in the file's encoding, or simply not the answer
+            EXPECT_NE(Take().find("wrong 1"), std::string::npos) << wrong;
+            m_session.ShowNextQuestion();
+            Take();
+        }
+        Reply(c.answer);
+        const std::string calls = Take();
+        EXPECT_NE(calls.find("right 1"), std::string::npos);
+        EXPECT_NE(calls.find("|answer 答え  "), std::string::npos);
+        m_session.Save();
+        EXPECT_EQ(ReadBytes(m_path), c.saved);
+        m_session.Reset();
+    }
+}
+
+TEST_F(Session, ASaveOfAFileChangedOutsideAddsTheRaisesToIt) {
+    WriteBytes(m_path, "a A 0\r\nb B 5\r\nc C 5\r\na A 3\r\n");
+    Open(m_path);
+    Reply("A"); // the first a is the only one at 0, so it comes and comes again
+    m_session.ShowNextQuestion();
+    // b removed, new added, lines moved, the first a edited: the raise goes to
+    // the first a, the second stays as the editor left it.
+    EditOutside(m_path, "c C 5\r\nnew N 0\r\na A 1\r\na A 3 note\r\n");
+    m_session.Save();
+    EXPECT_EQ(ReadBytes(m_path), "c C 5\r\nnew N 0\r\na A 2\r\na A 3 note\r\n");
+    Reply("A"); // the question on show is that same line of the new content
+    m_session.Save();
+    EXPECT_EQ(ReadBytes(m_path), "c C 5\r\nnew N 0\r\na A 3\r\na A 3 note\r\n");
+    m_session.ShowNextQuestion(); // the drill goes on with the new content and numbering
+    EXPECT_EQ(m_owner.question, "new");
+    EXPECT_EQ(m_owner.number, Number(3));
+    m_session.Save(); // nothing raised since: the file stays as it is
+    EXPECT_EQ(ReadBytes(m_path), "c C 5\r\nnew N 0\r\na A 3\r\na A 3 note\r\n");
+}
+
+TEST_F(Session, TwoSessionsOnOneFileKeepBothRunsInEitherOrder) {
+    // Duplicates: each run's raise goes to the same occurrence again.
+    WriteBytes(m_path, "a A 0\r\nz Z 9\r\na A 0\r\n");
+    QuizSession other;
+    QuestionSet::SeedRandom(7);
+    Open(m_session, m_path);
+    Open(other, m_path);
+    int expected = 0;
+    for (QuizSession* first : {&m_session, &other, &m_session}) {
+        QuizSession* second = first == &m_session ? &other : &m_session;
+        Reply(*first, "A");
+        Reply(*second, "A");
+        first->Save();
+        second->Save();
+        expected += 2;
+        first->ShowNextQuestion();
+        second->ShowNextQuestion();
+        const auto saved = LoadQuestionSet(m_path);
+        ASSERT_EQ(saved->Size(), 3u);
+        EXPECT_EQ(saved->At(0)->GetCorrectCount() + saved->At(2)->GetCorrectCount(), expected);
+        EXPECT_EQ(saved->At(1)->GetCorrectCount(), 9);
+    }
+}
+
+TEST_F(Session, AChangedFileThatCannotBeReadIsNotWrittenAndProgressWaits) {
+    WriteBytes(m_path, "a A 0\r\nb B 5\r\n");
+    Open(m_path);
+    Reply("A");
+    EditOutside(m_path, "a A 0\r\nb B\r\n"); // half-way through an edit
+    EXPECT_EQ(MessageOf<CpException>([&] { m_session.Save(); }),
+              "問題集ファイルが他のプログラムで変更されていて、読み込めません。\n"
+              "  -問題集ファイル読み込みに失敗しました：2行目\n"
+              "  -トークンが有りません。\n");
+    EXPECT_EQ(ReadBytes(m_path), "a A 0\r\nb B\r\n");
+    EditOutside(m_path, "a A 0\r\nb B 6\r\n");
+    m_session.Save();
+    EXPECT_EQ(ReadBytes(m_path), "a A 1\r\nb B 6\r\n");
 }
 
 } // namespace

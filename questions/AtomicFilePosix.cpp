@@ -1,9 +1,16 @@
 #include "questions/AtomicFile.h"
 
+#include "questions/FileSystem.h"
+
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,9 +40,68 @@ void SyncDirectory(const std::string& directory) {
     }
 }
 
+// ".set.krb." for set.krb: the start of the name of every temporary file that
+// a save of it makes, followed by the saving process's id and a random part.
+std::string TemporaryPrefix(const std::string& name) {
+    return "." + name + ".";
+}
+
+bool IsRunning(long pid) {
+    // EPERM: it runs, under another user.
+    return pid > 0 && pid <= INT_MAX && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
 } // namespace
 
-AtomicFile::AtomicFile(const std::string& path) : m_target(path) {
+class AtomicFile::Impl {
+public:
+    explicit Impl(const std::string& path);
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+    ~Impl();
+
+    bool Write(const char* data, std::size_t size);
+    bool Commit();
+    const FileStamp& Stamp() const { return m_stamp; }
+
+private:
+    bool OpenTemporary(const std::string& directory, const std::string& name, unsigned mode,
+                       unsigned owner, unsigned group);
+    bool OpenInPlace();
+    void WriteAll(const char* data, std::size_t size);
+    bool WritePendingInPlace();
+    void Discard();
+    void RemoveLeftovers() const;
+
+    std::string m_target;
+    std::string m_temporary;
+    int m_fd = -1;
+    bool m_failed = false;
+    bool m_committed = false;
+    bool m_created = false;
+    unsigned m_mode = 0;
+    std::uint64_t m_written = 0;
+    std::string m_pending; // the content of an in-place write, until Commit
+    FileStamp m_stamp;
+};
+
+AtomicFile::AtomicFile(const std::string& path) : m_impl(std::make_unique<Impl>(path)) {}
+
+AtomicFile::~AtomicFile() = default;
+
+bool AtomicFile::Write(const char* data, std::size_t size) {
+    return m_impl->Write(data, size);
+}
+
+bool AtomicFile::Commit() {
+    return m_impl->Commit();
+}
+
+const FileStamp& AtomicFile::Stamp() const {
+    return m_impl->Stamp();
+}
+
+AtomicFile::Impl::Impl(const std::string& path) : m_target(path) {
     struct stat link {};
     if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         // Save through a symbolic link into its target; the link itself stays.
@@ -52,9 +118,7 @@ AtomicFile::AtomicFile(const std::string& path) : m_target(path) {
         m_failed = !m_created;
         return;
     }
-    const bool writable = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
-                          ::access(m_target.c_str(), W_OK) == 0;
-    if (!S_ISREG(info.st_mode) || !writable) {
+    if (!FileSystem::IsWritable(m_target)) {
         m_failed = true;
         return;
     }
@@ -65,15 +129,16 @@ AtomicFile::AtomicFile(const std::string& path) : m_target(path) {
     }
 }
 
-AtomicFile::~AtomicFile() {
+AtomicFile::Impl::~Impl() {
     if (!m_committed) {
         Discard();
     }
 }
 
-bool AtomicFile::OpenTemporary(const std::string& directory, const std::string& name, unsigned mode,
-                               unsigned owner, unsigned group) {
-    std::string pattern = directory + "/." + name + ".XXXXXX";
+bool AtomicFile::Impl::OpenTemporary(const std::string& directory, const std::string& name,
+                                     unsigned mode, unsigned owner, unsigned group) {
+    std::string pattern = directory + "/" + TemporaryPrefix(name) +
+                          std::to_string(static_cast<long>(::getpid())) + ".XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         return false;
@@ -93,13 +158,13 @@ bool AtomicFile::OpenTemporary(const std::string& directory, const std::string& 
     return true;
 }
 
-bool AtomicFile::OpenInPlace() {
+bool AtomicFile::Impl::OpenInPlace() {
     // Not truncated now: the old content stays until the new one is written.
     m_fd = ::open(m_target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     return m_fd >= 0;
 }
 
-void AtomicFile::Discard() {
+void AtomicFile::Impl::Discard() {
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -115,7 +180,7 @@ void AtomicFile::Discard() {
     }
 }
 
-bool AtomicFile::Write(const char* data, std::size_t size) {
+bool AtomicFile::Impl::Write(const char* data, std::size_t size) {
     if (m_failed) {
         return false;
     }
@@ -139,7 +204,7 @@ bool AtomicFile::Write(const char* data, std::size_t size) {
     return !m_failed;
 }
 
-void AtomicFile::WriteAll(const char* data, std::size_t size) {
+void AtomicFile::Impl::WriteAll(const char* data, std::size_t size) {
     while (!m_failed && size > 0) {
         const ssize_t done = ::write(m_fd, data, size);
         if (done <= 0) {
@@ -155,7 +220,7 @@ void AtomicFile::WriteAll(const char* data, std::size_t size) {
     }
 }
 
-bool AtomicFile::WritePendingInPlace() {
+bool AtomicFile::Impl::WritePendingInPlace() {
     const auto size = static_cast<off_t>(m_pending.size());
     // A write that could not finish must not start: the process's file-size
     // limit is known now, and the disk space is reserved (some file systems
@@ -175,7 +240,7 @@ bool AtomicFile::WritePendingInPlace() {
     return !m_failed && ::ftruncate(m_fd, size) == 0;
 }
 
-bool AtomicFile::Commit() {
+bool AtomicFile::Impl::Commit() {
     if (m_committed) {
         return true;
     }
@@ -190,6 +255,8 @@ bool AtomicFile::Commit() {
         ok = ::fchmod(m_fd, m_mode) == 0;
     }
     ok = ok && ::fsync(m_fd) == 0;
+    // The file as it will stand: a rename keeps what makes up the stamp.
+    m_stamp = ok ? FileSystem::StampOfHandle(m_fd) : FileStamp{};
     ok = (::close(m_fd) == 0) && ok;
     m_fd = -1;
     if (ok && !m_temporary.empty()) {
@@ -206,5 +273,35 @@ bool AtomicFile::Commit() {
     }
     m_committed = true;
     m_created = false;
+    RemoveLeftovers();
     return true;
+}
+
+void AtomicFile::Impl::RemoveLeftovers() const {
+    // What saves of this file left when they were killed. A process that
+    // still runs may be writing its file right now: that one stays.
+    const std::string directory = DirectoryOf(m_target);
+    const std::string prefix = TemporaryPrefix(NameOf(m_target));
+    DIR* listing = ::opendir(directory.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        if (name.substr(0, prefix.size()) != prefix) {
+            continue;
+        }
+        // <pid>.XXXXXX, as mkstemp fills the pattern.
+        const std::string_view rest = name.substr(prefix.size());
+        const std::size_t dot = rest.find('.');
+        if (dot == 0 || dot == std::string_view::npos || dot > 9 || rest.size() - dot != 7 ||
+            rest.substr(0, dot).find_first_not_of("0123456789") != std::string_view::npos) {
+            continue;
+        }
+        const long pid = std::stol(std::string(rest.substr(0, dot)));
+        if (!IsRunning(pid)) {
+            ::unlink((directory + "/" + std::string(name)).c_str());
+        }
+    }
+    ::closedir(listing);
 }
