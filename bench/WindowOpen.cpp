@@ -2,8 +2,8 @@
 // command (its file chooser answered at once) and prints how long it took until
 // the first question was drawn, in milliseconds: the first open in this process,
 // then the median of the further ones.
-#include "app/CKirabelApp.h"
-#include "app/CKirabelDlg.h"
+#include "app/qt/CKirabelApp.h"
+#include "app/qt/CKirabelDlg.h"
 #include "bench/WhenShown.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // Starts like the program (its application object and main window) and quits as
 // soon as the window has been drawn: process start to window shown to exit.
-#include "app/CKirabelApp.h"
-#include "app/CKirabelDlg.h"
+#include "app/qt/CKirabelApp.h"
+#include "app/qt/CKirabelDlg.h"
 #include "bench/WhenShown.h"
 
 int main(int argc, char* argv[]) {

@@ -1,7 +1,6 @@
-#include "app/CAboutBox.h"
+#include "app/qt/CAboutBox.h"
 
-#include "app/DialogUnits.h"
-#include "controls/Cp932.h"
+#include "app/qt/DialogUnits.h"
 #include "res/Layout.h"
 #include "res/Strings.h"
 
@@ -14,7 +13,7 @@ CAboutBox::CAboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     namespace about = layout::aboutBox;
-    setWindowTitle(Cp932::ToQString(strings::kAboutCaption));
+    setWindowTitle(QString::fromUtf8(strings::kAboutCaption));
     const DialogUnits units(font());
 
     auto* icon = new QLabel(this);
@@ -23,12 +22,12 @@ CAboutBox::CAboutBox(QWidget* parent)
         QIcon(QPixmap(QString::fromLatin1(layout::kIconImage))).pixmap(about::kIconSize));
     icon->setGeometry(QRect(units.ToPixels(about::kIcon).topLeft(), icon->pixmap().size()));
 
-    auto* version = new QLabel(Cp932::ToQString(strings::kAboutVersion), this);
+    auto* version = new QLabel(QString::fromUtf8(strings::kAboutVersion), this);
     version->setTextFormat(Qt::PlainText);
     version->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     version->setGeometry(units.ToPixels(about::kVersionText));
 
-    auto* ok = new QPushButton(Cp932::ToQString(strings::kOk), this);
+    auto* ok = new QPushButton(QString::fromUtf8(strings::kOk), this);
     ok->setDefault(true);
     ok->setGeometry(units.ToPixels(about::kOkButton));
     ok->setFocus(Qt::OtherFocusReason);

@@ -1,6 +1,4 @@
-#include "controls/CColorLabel.h"
-
-#include "controls/Cp932.h"
+#include "controls/qt/CColorLabel.h"
 
 #include <QApplication>
 #include <QColor>
@@ -65,12 +63,8 @@ void CColorLabel::SetBold(bool bold) {
 }
 
 void CColorLabel::SetText(const std::string& text) {
-    setText(Cp932::ToQString(text));
+    setText(QString::fromStdString(text));
     repaint();
-}
-
-CColorLabel::ColorRef CColorLabel::GetBackColor() const {
-    return ToColorRef(m_backBrush.color());
 }
 
 void CColorLabel::paintEvent(QPaintEvent* /*event*/) {

@@ -1,4 +1,4 @@
-#include "app/DialogUnits.h"
+#include "app/qt/DialogUnits.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -24,9 +24,6 @@ DialogUnits::DialogUnits(const QFont& font) {
     m_baseWidth = (alphabetWidth / 26 + 1) / 2;
     m_baseHeight = metrics.height();
 }
-
-DialogUnits::DialogUnits(int baseWidth, int baseHeight)
-    : m_baseWidth(baseWidth), m_baseHeight(baseHeight) {}
 
 int DialogUnits::ToPixelsX(int x) const {
     return MulDiv(x, m_baseWidth, 4);

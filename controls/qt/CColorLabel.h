@@ -26,11 +26,10 @@ public:
     void SetFontHeight(int height);
     // ORs the bold weight (700) into the weight: 400 becomes 956, 700 stays.
     void SetBold(bool bold);
-    // Code page 932 text, shown as it is (no markup, no mnemonics).
+    // UTF-8 text, shown as it is (no markup, no mnemonics).
     void SetText(const std::string& text);
 
     ColorRef GetTextColor() const { return m_textColor; }
-    ColorRef GetBackColor() const;
     const QFont& GetFont() const { return m_font; }
 
 protected:

@@ -1,14 +1,19 @@
-#include "app/CKirabelDlg.h"
-#include "controls/Cp932.h"
+#include "app/qt/CKirabelDlg.h"
+#include "questions/Cp932.h"
 #include "questions/QuestionSet.h"
 #include "tests/TestSupport.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -34,15 +39,18 @@ public:
 
     QStringList choices; // the chooser's answers in turn; "" cancels
     std::vector<std::string> warnings, asked;
-    bool closeAnyway = false;
+    bool yes = false; // the answer to every question asked
     int aboutBoxes = 0;
 
-    QString ChooseSetFile() override { return choices.isEmpty() ? "" : choices.takeFirst(); }
-    void ShowWarning(const std::string& text) override { warnings.push_back(text); }
-    bool AskCloseAnyway(const std::string& text) override {
-        asked.push_back(text);
-        return closeAnyway;
+    std::string ChooseSetFile() override {
+        return choices.isEmpty() ? "" : choices.takeFirst().toStdString();
     }
+    void ShowWarning(const std::string& text) override { warnings.push_back(text); }
+    bool AskYesNo(const std::string& text) override {
+        asked.push_back(text);
+        return yes;
+    }
+    std::string RealChooseSetFile() { return CKirabelDlg::ChooseSetFile(); }
     void RunAboutBox() override { ++aboutBoxes; }
 };
 
@@ -254,36 +262,95 @@ TEST_P(FailedOpen, ReportsAndReturnsToTheStart) {
     EXPECT_FALSE(fs::exists(bad));
 }
 
-const std::string kUnexpected = testsupport::Cp932("予測されない例外が発生しました。");
+const std::string kUnexpected = "予測されない例外が発生しました。";
 
-INSTANTIATE_TEST_SUITE_P(
-    CKirabelDlg, FailedOpen,
-    ::testing::Values(BadFile{"EmptyFile", "", kUnexpected},
-                      BadFile{"FileGone", nullptr, kUnexpected},
-                      BadFile{"LineWithoutAnswer", "x\r\n",
-                              testsupport::Cp932("問題集ファイル読み込みに失敗しました：1行目\n"
-                                                 "  -トークンが有りません。\n")}),
-    kCaseName);
+INSTANTIATE_TEST_SUITE_P(CKirabelDlg, FailedOpen,
+                         ::testing::Values(BadFile{"EmptyFile", "", kUnexpected},
+                                           BadFile{"FileGone", nullptr, kUnexpected},
+                                           BadFile{"LineWithoutAnswer", "x\r\n",
+                                                   "問題集ファイル読み込みに失敗しました：1行目\n"
+                                                   "  -トークンが有りません。\n"}),
+                         kCaseName);
 
-// A failed save is never silent: opening keeps the set in use, and closing
-// asks before the progress is given up.
-TEST_F(CKirabelDlgTest, AFailedSaveKeepsTheSetAndAsksBeforeClosing) {
-    const std::string saveFailed = testsupport::Cp932("問題集ファイルの保存に失敗しました。\n");
+// A failed save is never silent, and never a trap: opening another set and
+// closing both ask before this run's progress is given up; No keeps all.
+TEST_F(CKirabelDlgTest, AFailedSaveAsksBeforeTheProgressIsGivenUp) {
+    const std::string saveFailed = "問題集ファイルの保存に失敗しました。\n";
+    const std::string other = Write("other.krb", SetFile(5, 5));
     AnswerFirstRight();
     const Look before = Now();
-    ASSERT_TRUE(fs::remove(m_set) && fs::create_directory(m_set));
-    Open(Write("other.krb", SetFile(5, 5)));
-    EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{saveFailed});
-    EXPECT_EQ(Now(), before);
+    fs::permissions(m_set, fs::perms::owner_read);
+    Open(other);
     m_dlg.close();
-    ASSERT_EQ(m_dlg.asked.size(), 1u);
-    EXPECT_EQ(m_dlg.asked[0].rfind(saveFailed, 0), 0u);
+    EXPECT_EQ(m_dlg.asked,
+              (std::vector<std::string>{saveFailed + "このまま別の問題集を開くと、今回の学習結果は"
+                                                     "失われます。開きますか？",
+                                        saveFailed + "このまま終了すると、今回の学習結果は失われま"
+                                                     "す。終了しますか？"}));
     EXPECT_TRUE(m_dlg.isVisible());
     EXPECT_EQ(Now(), before);
-    m_dlg.closeAnyway = true;
+    m_dlg.yes = true;
+    Open(other);
+    EXPECT_EQ(m_dlg.m_numberLabel.text(), U(u"第1問"));
+    EXPECT_TRUE(m_dlg.warnings.empty());
     m_dlg.close();
-    EXPECT_EQ(m_dlg.asked.size(), 2u);
     EXPECT_FALSE(m_dlg.isVisible());
+    EXPECT_EQ(ReadBytes(other), SetFile(5, 5)); // nothing answered: nothing written
+}
+
+// A file that cannot be written is said so once, at the open; the drill runs.
+TEST_F(CKirabelDlgTest, AReadOnlyFileIsToldOnceAndNeverTraps) {
+    fs::permissions(m_set, fs::perms::owner_read | fs::perms::group_read);
+    AnswerFirstRight();
+    EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{"この問題集ファイルには書き込めません。"
+                                                       "今回の学習結果は保存されません。"});
+    EXPECT_TRUE(m_dlg.m_rightMark.isVisible());
+    m_dlg.yes = true;
+    Open(Write("other.krb", SetFile(5, 5))); // asks once, then opens
+    EXPECT_EQ(m_dlg.asked.size(), 1u);
+    EXPECT_EQ(m_dlg.m_numberLabel.text(), U(u"第1問"));
+    Open(m_set); // read-only again, nothing answered: closing asks nothing
+    m_dlg.close();
+    EXPECT_EQ(m_dlg.asked.size(), 1u);
+    EXPECT_EQ(m_dlg.warnings.size(), 2u);
+    EXPECT_FALSE(m_dlg.isVisible());
+    EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+}
+
+TEST_F(CKirabelDlgTest, AUtf8SetIsDrilledLikeAnyOther) {
+    Open(Write("utf8.krb", "林檎 りんご 0\n한국 서울 1\n"));
+    EXPECT_EQ(m_dlg.m_questionLabel.text(), U(u"林檎"));
+    Type(U(u"りんご"));
+    Press(Qt::Key_Return);
+    EXPECT_TRUE(m_dlg.m_rightMark.isVisible());
+    EXPECT_EQ(m_dlg.m_answerLabel.text(), U(u"答え  りんご"));
+    m_dlg.close();
+    EXPECT_EQ(ReadBytes(m_dir.File("utf8.krb")), "林檎 りんご 1\n한국 서울 1\n");
+}
+
+// Qt's own dialog speaks Japanese too, and offers the question-set files.
+TEST_F(CKirabelDlgTest, TheOpenDialogIsJapanese) {
+    QString title, pattern, filter;
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        title = dialog->windowTitle();
+        filter = dialog->selectedNameFilter();
+        pattern = dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+        for (const QPushButton* button :
+             dialog->findChild<QDialogButtonBox*>()->findChildren<QPushButton*>()) {
+            buttons << button->text();
+        }
+        dialog->reject();
+    });
+    EXPECT_EQ(m_dlg.RealChooseSetFile(), "");
+    EXPECT_EQ(title, U(u"開く"));
+    EXPECT_EQ(filter, U(u"問題集ファイル(*.krb)"));
+    EXPECT_EQ(pattern, U(u"*.krb"));
+    EXPECT_TRUE(buttons.contains(U(u"開く(&O)")) || buttons.contains(U(u"開く")))
+        << buttons.join(",").toStdString();
+    EXPECT_TRUE(buttons.contains(U(u"キャンセル"))) << buttons.join(",").toStdString();
 }
 
 // A picture of the window mid-drill for the README.
@@ -292,9 +359,12 @@ TEST_F(CKirabelDlgTest, Screenshot) {
     const std::string sample = "\n" + ReadBytes(KIRABEL_SAMPLE);
     Open(Write("sample.krb", sample.substr(1)));
     // The answer follows the question shown at the start of its line.
-    const std::string line = "\n" + Cp932::FromQString(m_dlg.m_questionLabel.text()) + " ";
+    std::string question;
+    ASSERT_TRUE(Cp932::FromUtf8(m_dlg.m_questionLabel.text().toStdString(), question));
+    const std::string line = "\n" + question + " ";
     const std::size_t answer = sample.find(line) + line.size();
-    Type(Cp932::ToQString(sample.substr(answer, sample.find(' ', answer) - answer)));
+    Type(QString::fromStdString(
+        Cp932::ToUtf8(sample.substr(answer, sample.find(' ', answer) - answer))));
     Press(Qt::Key_Return);
     ASSERT_TRUE(m_dlg.m_rightMark.isVisible());
     EXPECT_TRUE(m_dlg.grab().save(KIRABEL_SCREENSHOT));

@@ -1,4 +1,4 @@
-#include "app/CKirabelApp.h"
+#include "app/qt/CKirabelApp.h"
 
 #include <gtest/gtest.h>
 

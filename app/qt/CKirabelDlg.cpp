@@ -1,9 +1,7 @@
-#include "app/CKirabelDlg.h"
+#include "app/qt/CKirabelDlg.h"
 
-#include "app/CAboutBox.h"
-#include "app/DialogUnits.h"
-#include "controls/Cp932.h"
-#include "questions/CpException.h"
+#include "app/qt/CAboutBox.h"
+#include "app/qt/DialogUnits.h"
 #include "res/Layout.h"
 #include "res/Strings.h"
 
@@ -35,8 +33,8 @@ constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint |
 constexpr Color kBlack = Rgb(0, 0, 0);
 constexpr Color kWhite = Rgb(255, 255, 255);
 
-QString Text(const char* bytes) {
-    return Cp932::ToQString(bytes);
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
 }
 
 } // namespace
@@ -135,19 +133,15 @@ void CKirabelDlg::OnInitDialog() {
     m_nextButton.setIcon(QIcon(m_nextBitmap));
     m_nextButton.setIconSize(m_nextBitmap.size());
 
-    StopAsking();
+    m_commands.StopAsking();
     QuizSession::SetOwner(this);
 }
 
-void CKirabelDlg::StopAsking() {
-    m_nextButton.setEnabled(false);
-    m_answerEdit.setEnabled(false);
-    // Disabling the focused box may hand the focus on; nothing is to hold it.
+void CKirabelDlg::ClearFocus() {
+    // Disabling the focused box may have handed the focus on; nothing is to hold it.
     if (QWidget* focused = focusWidget()) {
         focused->clearFocus();
     }
-    m_wrongMark.hide();
-    m_rightMark.hide();
 }
 
 void CKirabelDlg::SetQuestionText(const std::string& text) {
@@ -213,31 +207,7 @@ void CKirabelDlg::OnNextButton() {
 }
 
 void CKirabelDlg::OnFileOpenSet() {
-    // Once the set in use is saved, a failure leaves no drill: the window goes
-    // back to its first state. A failed save keeps the set and the controls.
-    bool saved = false;
-    try {
-        const QString chosen = ChooseSetFile();
-        if (chosen.isEmpty()) {
-            return;
-        }
-        std::string path = QFile::encodeName(chosen).toStdString();
-        m_session.Save();
-        saved = true;
-        m_session.Reset();
-        m_session.Load(std::move(path));
-        m_session.ShowNextQuestion();
-    } catch (const CpException& error) {
-        if (saved) {
-            ReturnToStart();
-        }
-        ShowWarning(error.BuildMessage());
-    } catch (...) {
-        if (saved) {
-            ReturnToStart();
-        }
-        ShowWarning(strings::kUnexpectedError);
-    }
+    m_commands.OpenSet();
 }
 
 void CKirabelDlg::OnFileExit() {
@@ -253,53 +223,32 @@ void CKirabelDlg::OnAboutBox() {
 }
 
 void CKirabelDlg::SaveAndEnd() {
-    try {
-        m_session.Save();
-    } catch (const CpException& error) {
-        if (!AskCloseAnyway(error.BuildMessage() + strings::kCloseAnyway)) {
-            return;
-        }
-    } catch (...) {
-        if (!AskCloseAnyway(std::string(strings::kUnexpectedError) + "\n" +
-                            strings::kCloseAnyway)) {
-            return;
-        }
+    if (m_commands.MayClose()) {
+        // The dialog's own OK ending, not the virtual OnOK, which checks an answer.
+        QDialog::accept();
     }
-    // The dialog's own OK ending, not the virtual OnOK, which checks an answer.
-    QDialog::accept();
 }
 
-void CKirabelDlg::ReturnToStart() {
-    // A set that failed to show (an empty one) is dropped too, so that closing
-    // writes nothing.
-    m_session.Reset();
-    m_questionLabel.SetText(strings::kQuestionStart);
-    m_answerLabel.SetText(strings::kAnswerStart);
-    m_answerLabel.SetTextColor(kWhite);
-    m_numberLabel.SetText(strings::kNumberStart);
-    m_answerEdit.SetText(std::string());
-    StopAsking();
-}
-
-QString CKirabelDlg::ChooseSetFile() {
+std::string CKirabelDlg::ChooseSetFile() {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(Text(strings::kSetFileFilter));
-    dialog.setDefaultSuffix(QString::fromLatin1(strings::kSetFileSuffix));
-    if (dialog.exec() != QDialog::Accepted) {
-        return QString();
+    dialog.setDefaultSuffix(Text(strings::kSetFileSuffix));
+    dialog.selectFile(Text(strings::kSetFilePattern));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::string();
     }
-    return dialog.selectedFiles().value(0);
+    // The file system's own bytes, as every other program gets them.
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }
 
 void CKirabelDlg::ShowWarning(const std::string& text) {
-    QMessageBox::warning(this, QCoreApplication::applicationName(), Cp932::ToQString(text),
-                         QMessageBox::Ok);
+    QMessageBox::warning(this, QCoreApplication::applicationName(), Text(text), QMessageBox::Ok);
 }
 
-bool CKirabelDlg::AskCloseAnyway(const std::string& text) {
-    return QMessageBox::warning(this, QCoreApplication::applicationName(), Cp932::ToQString(text),
+bool CKirabelDlg::AskYesNo(const std::string& text) {
+    return QMessageBox::warning(this, QCoreApplication::applicationName(), Text(text),
                                 QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) == QMessageBox::Yes;
 }

@@ -1,6 +1,4 @@
-#include "controls/CAnswerEdit.h"
-
-#include "controls/Cp932.h"
+#include "controls/qt/CAnswerEdit.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -8,11 +6,11 @@
 CAnswerEdit::CAnswerEdit(QWidget* parent) : QLineEdit(parent) {}
 
 void CAnswerEdit::SetText(const std::string& text) {
-    setText(Cp932::ToQString(text));
+    setText(QString::fromStdString(text));
 }
 
 std::string CAnswerEdit::GetText() const {
-    return Cp932::FromQString(text());
+    return text().toStdString();
 }
 
 void CAnswerEdit::inputMethodEvent(QInputMethodEvent* event) {

@@ -1,4 +1,4 @@
-#include "app/CKirabelApp.h"
+#include "app/qt/CKirabelApp.h"
 
 int main(int argc, char* argv[]) {
     CKirabelApp app(argc, argv);

@@ -14,10 +14,6 @@ class QFont;
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);
-    DialogUnits(int baseWidth, int baseHeight);
-
-    int BaseWidth() const { return m_baseWidth; }
-    int BaseHeight() const { return m_baseHeight; }
 
     int ToPixelsX(int x) const;
     int ToPixelsY(int y) const;

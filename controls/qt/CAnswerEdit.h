@@ -8,17 +8,15 @@ class QInputMethodEvent;
 class QKeyEvent;
 
 // The single-line box the learner types replies into; it exchanges its text as
-// code page 932 bytes. While an input method composes, Enter belongs to the
+// UTF-8. While an input method composes, Enter belongs to the
 // input method: it confirms the composition and goes no further.
 class CAnswerEdit : public QLineEdit {
 public:
     explicit CAnswerEdit(QWidget* parent = nullptr);
 
     void SetText(const std::string& text);
-    // The whole text as typed; a character code page 932 lacks becomes "\n".
+    // The whole text as typed.
     std::string GetText() const;
-
-    bool IsComposing() const { return m_composing; }
 
 protected:
     void inputMethodEvent(QInputMethodEvent* event) override;

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "controls/CAnswerEdit.h"
-#include "controls/CColorLabel.h"
-#include "session/QuizOwner.h"
+#include "app/DrillWindow.h"
+#include "app/WindowCommands.h"
+#include "controls/qt/CAnswerEdit.h"
+#include "controls/qt/CColorLabel.h"
 #include "session/QuizSession.h"
 
 #include <QDialog>
@@ -24,7 +25,7 @@ class QPaintEvent;
 // next-question button under a File menu. It turns each user action into
 // session operations and lets the session drive its controls. Esc and Enter
 // never close it; every way of closing saves first.
-class CKirabelDlg : public QDialog, public QuizOwner {
+class CKirabelDlg : public QDialog, public DrillWindow {
 public:
     explicit CKirabelDlg(QWidget* parent = nullptr);
     CKirabelDlg(const CKirabelDlg&) = delete;
@@ -44,6 +45,16 @@ public:
     void FocusAnswerBox() override;
     void FocusNextButton() override;
 
+    // The dialogs the window runs, replaceable so that tests can answer them
+    // without a nested event loop.
+    std::string ChooseSetFile() override;
+    void ShowWarning(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+    void ClearFocus() override;
+
+    // Says so when the system lacks something the program needs.
+    void CheckSystem() { m_commands.CheckSystem(); }
+
     // Esc reaches here; it does nothing.
     void reject() override;
 
@@ -57,12 +68,6 @@ protected:
     void OnClose();
     void OnAboutBox();
 
-    // The dialogs the window runs, replaceable so that they can be answered
-    // without a nested event loop. ChooseSetFile gives an empty text when the
-    // user cancels; AskCloseAnyway gives true for Yes.
-    virtual QString ChooseSetFile();
-    virtual void ShowWarning(const std::string& text);
-    virtual bool AskCloseAnyway(const std::string& text);
     virtual void RunAboutBox();
 
     void keyPressEvent(QKeyEvent* event) override;
@@ -83,14 +88,11 @@ protected:
     // it opens on the window's background.
     QMenu* m_windowMenu = nullptr;
     QuizSession m_session;
+    WindowCommands m_commands{m_session, *this};
 
 private:
     void CreateControls();
     // Saves, then ends the modal run, unless the save fails and the learner
     // keeps the window.
     void SaveAndEnd();
-    // Back to the state before any file was opened: no set, the first texts.
-    void ReturnToStart();
-    // Button and answer box disabled, nothing focused, both marks hidden.
-    void StopAsking();
 };

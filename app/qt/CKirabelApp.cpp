@@ -1,12 +1,13 @@
-#include "app/CKirabelApp.h"
+#include "app/qt/CKirabelApp.h"
 
-#include "app/CKirabelDlg.h"
-#include "controls/Cp932.h"
+#include "app/qt/CKirabelDlg.h"
 #include "res/Layout.h"
 #include "res/Strings.h"
 
 #include <QFontDatabase>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPixmap>
 #include <QString>
 #include <QStringList>
@@ -28,17 +29,25 @@ bool IsInstalled(const QStringList& installed, const QString& family) {
 } // namespace
 
 CKirabelApp::CKirabelApp(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(Cp932::ToQString(strings::kAppName));
+    setApplicationName(QString::fromUtf8(strings::kAppName));
     setApplicationVersion(QStringLiteral("1.0.0"));
     // Lets the desktop match the window to its menu entry and icon.
     setDesktopFileName(QStringLiteral("io.kirabel.Kirabel"));
     // Through QPixmap, whose cache hands the windows the picture decoded once.
     setWindowIcon(QIcon(QPixmap(QString::fromLatin1(layout::kIconImage))));
     setFont(DialogFont());
+    // Qt's own texts (the file dialog, Yes and No, the answer box's menu) in
+    // Japanese, like every other text of the program.
+    if (m_translator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(&m_translator);
+    }
 }
 
 int CKirabelApp::InitInstance() {
     CKirabelDlg dialog;
+    dialog.show();
+    dialog.CheckSystem();
     dialog.exec();
     return 0;
 }

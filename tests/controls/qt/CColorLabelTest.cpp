@@ -1,4 +1,4 @@
-#include "controls/CColorLabel.h"
+#include "controls/qt/CColorLabel.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QTranslator>
 
 // Start-up: names the program, sets the dialog font for every window, and
 // runs the main window once. Arguments other than Qt's own are ignored.
@@ -15,4 +16,7 @@ public:
     // ＭＳ Ｐゴシック 9 pt: the face if installed, else the first installed font
     // that stands in for it, under that font's own name.
     static QFont DialogFont();
+
+private:
+    QTranslator m_translator;
 };

@@ -1,0 +1,91 @@
+#include "app/WindowCommands.h"
+
+#include "app/DrillWindow.h"
+#include "questions/Cp932.h"
+#include "questions/CpException.h"
+#include "res/Strings.h"
+#include "session/QuizSession.h"
+
+#include <utility>
+
+namespace {
+constexpr Color kWhite = Rgb(255, 255, 255);
+} // namespace
+
+WindowCommands::WindowCommands(QuizSession& session, DrillWindow& window)
+    : m_session(session), m_window(window) {}
+
+void WindowCommands::CheckSystem() {
+    if (!Cp932::IsAvailable()) {
+        m_window.ShowWarning(strings::kNoCp932);
+    }
+}
+
+void WindowCommands::OpenSet() {
+    std::string path;
+    try {
+        path = m_window.ChooseSetFile();
+    } catch (...) {
+        m_window.ShowWarning(strings::kUnexpectedError);
+        return;
+    }
+    if (path.empty()) {
+        return;
+    }
+    // The set in use is saved first. A failed save never traps the learner
+    // with this set: they may give this run's progress up and go on.
+    if (!GoOnAfterFailedSave(strings::kOpenAnyway)) {
+        return;
+    }
+    // From here a failure leaves no drill: the window goes back to its first
+    // state, and a set that failed to show (an empty one) is dropped too.
+    try {
+        m_session.Reset();
+        m_session.Load(std::move(path));
+        m_session.ShowNextQuestion();
+    } catch (const CpException& error) {
+        ReturnToStart();
+        m_window.ShowWarning(error.BuildMessage());
+        return;
+    } catch (...) {
+        ReturnToStart();
+        m_window.ShowWarning(strings::kUnexpectedError);
+        return;
+    }
+    if (!m_session.IsSetWritable()) {
+        m_window.ShowWarning(strings::kReadOnlySet);
+    }
+}
+
+bool WindowCommands::MayClose() {
+    return GoOnAfterFailedSave(strings::kCloseAnyway);
+}
+
+bool WindowCommands::GoOnAfterFailedSave(const char* question) {
+    try {
+        m_session.Save();
+        return true;
+    } catch (const CpException& error) {
+        return m_window.AskYesNo(error.BuildMessage() + question);
+    } catch (...) {
+        return m_window.AskYesNo(std::string(strings::kUnexpectedError) + "\n" + question);
+    }
+}
+
+void WindowCommands::ReturnToStart() {
+    m_session.Reset();
+    m_window.SetQuestionText(strings::kQuestionStart);
+    m_window.SetAnswerText(strings::kAnswerStart);
+    m_window.SetAnswerTextColor(kWhite);
+    m_window.SetNumberText(strings::kNumberStart);
+    m_window.SetAnswerBoxText(std::string());
+    StopAsking();
+}
+
+void WindowCommands::StopAsking() {
+    m_window.EnableNextButton(false);
+    m_window.EnableAnswerBox(false);
+    m_window.ClearFocus();
+    m_window.ShowWrongMark(false);
+    m_window.ShowRightMark(false);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+class DrillWindow;
+class QuizSession;
+
+// What the main window does on its commands, on every toolkit: opening a set,
+// a failed open, closing and a failed save. The window turns a user action
+// into one call here; the session then drives the window's controls.
+class WindowCommands {
+public:
+    WindowCommands(QuizSession& session, DrillWindow& window);
+
+    // At start-up, once the window is up: says so when a text table is missing.
+    void CheckSystem();
+    // File > open: choose a file, save the set in use, read the chosen one and
+    // show its first question.
+    void OpenSet();
+    // The close box, Alt+F4 and File > exit: saves the set in use. False when
+    // the save failed and the learner keeps the window to keep the progress.
+    bool MayClose();
+    // The controls as they are before any set is opened.
+    void ReturnToStart();
+    // Button and answer box disabled, nothing focused, both marks hidden.
+    void StopAsking();
+
+private:
+    // A failed save's message, then `question` (asks whether to go on anyway).
+    bool GoOnAfterFailedSave(const char* question);
+
+    QuizSession& m_session;
+    DrillWindow& m_window;
+};
