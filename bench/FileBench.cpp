@@ -70,8 +70,7 @@ public:
 
 // --- the benchmarks ---
 
-void Load(benchmark::State& state, std::size_t records) {
-    const std::string path = bench::QuestionSetFile(records);
+void LoadFile(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
         auto set = LoadQuestionSet(path);
         benchmark::DoNotOptimize(set.get());
@@ -83,8 +82,7 @@ void Load(benchmark::State& state, std::size_t records) {
                             static_cast<std::int64_t>(std::filesystem::file_size(path)));
 }
 
-void LoadFloor(benchmark::State& state, std::size_t records) {
-    const std::string path = bench::QuestionSetFile(records);
+void LoadFloorFile(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
         auto set = std::make_unique<bench::FloorSet>();
         bench::LoadFloor(path, *set);
@@ -97,16 +95,55 @@ void LoadFloor(benchmark::State& state, std::size_t records) {
                             static_cast<std::int64_t>(std::filesystem::file_size(path)));
 }
 
-void Save(benchmark::State& state, std::size_t records) {
-    const std::string target = SaveTarget(records, "save");
+void Load(benchmark::State& state, std::size_t records) {
+    LoadFile(state, bench::QuestionSetFile(records));
+}
+
+void LoadFloor(benchmark::State& state, std::size_t records) {
+    LoadFloorFile(state, bench::QuestionSetFile(records));
+}
+
+void LoadUtf8(benchmark::State& state, std::size_t records) {
+    LoadFile(state, bench::Utf8QuestionSetFile(records));
+}
+
+void LoadUtf8Floor(benchmark::State& state, std::size_t records) {
+    LoadFloorFile(state, bench::Utf8QuestionSetFile(records));
+}
+
+std::unique_ptr<QuestionSet> SetToSave(std::size_t records, const char* kind) {
+    const std::string target = SaveTarget(records, kind);
     std::filesystem::copy_file(bench::QuestionSetFile(records), target,
                                std::filesystem::copy_options::overwrite_existing);
-    auto set = LoadQuestionSet(target);
+    return LoadQuestionSet(target);
+}
+
+// One right answer since the last save: the usual save at the end of a run.
+void Save(benchmark::State& state, std::size_t records) {
+    auto set = SetToSave(records, "save");
+    std::size_t next = 0;
     for (auto _ : state) {
+        set->At(next++ % set->Size())->AddCorrect();
         set->Save();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(std::filesystem::file_size(target)));
+                            static_cast<std::int64_t>(std::filesystem::file_size(set->GetPath())));
+}
+
+// A run of 100 right answers, while an editor added a line to the file.
+void SaveMerging(benchmark::State& state, std::size_t records) {
+    auto set = SetToSave(records, "merge");
+    const std::string original = bench::ReadWholeFile(set->GetPath());
+    std::size_t next = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench::WriteWholeFile(set->GetPath(), original + "\x90\x56 new 0\r\n");
+        for (int i = 0; i < 100; ++i) {
+            set->At((next += 7919) % set->Size())->AddCorrect();
+        }
+        state.ResumeTiming();
+        set->Save();
+    }
 }
 
 void SaveFloor(benchmark::State& state, std::size_t records) {
@@ -171,9 +208,21 @@ struct Pairing {
 
 const Pairing kPairings[] = {
     {"LoadQuestionSet", Load, LoadFloor, "one read, split, one record per line", 1.5, true},
+    {"LoadQuestionSet UTF-8", LoadUtf8, LoadUtf8Floor,
+     "the same for the set in UTF-8 (one read, split, one record per line)", 1.5, true},
     {"QuestionSet::Save", Save, SaveFloor, "same bytes to a new file, fsync, rename", 2.0, false},
+    {"QuestionSet::Save merging", SaveMerging, Save,
+     "a save of the same set that finds the file as it left it (QuestionSet::Save)", 3.0, false},
     {"PickNext", Pick, PickFloor, "std::shuffle of pointers + min scan", 1.5, true},
 };
+
+// Nothing answered since the last save: no write, just the look at the counts.
+void SaveUnchanged(benchmark::State& state, std::size_t records) {
+    auto set = SetToSave(records, "unchanged");
+    for (auto _ : state) {
+        set->Save();
+    }
+}
 
 std::string FloorName(const std::string& name) {
     return name + ".floor";
@@ -204,6 +253,10 @@ void RegisterAll() {
     benchmark::RegisterBenchmark("QuizSession open+first question/200000",
                                  [](benchmark::State& state) { SessionOpen(state, 200000); })
         ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("QuestionSet::Save unchanged/200000",
+                                 [](benchmark::State& state) { SaveUnchanged(state, 200000); })
+        ->Unit(benchmark::kMicrosecond)
         ->UseRealTime();
 }
 
@@ -311,6 +364,12 @@ std::string Summary(const CollectingReporter& reporter) {
                       Duration(median).c_str());
         out << line;
     }
+    if (reporter.Figures("QuestionSet::Save unchanged/200000", best, median)) {
+        std::snprintf(line, sizeof line,
+                      "| QuestionSet::Save, nothing raised | 200000 | %s wall | | | | | < 1 ms |\n",
+                      Duration(median).c_str());
+        out << line;
+    }
     out << "\nFloors, measured in the same run:\n\n";
     for (const Pairing& pairing : kPairings) {
         out << "- " << pairing.name << ": " << pairing.floorText << "\n";
@@ -364,7 +423,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (const std::size_t records : kSizes) {
-        bench::QuestionSetFile(records); // generate before any timing
+        bench::Utf8QuestionSetFile(records); // generate both before any timing
     }
     RegisterAll();
     CollectingReporter reporter;

@@ -1,5 +1,7 @@
 #include "bench/QuestionSetGenerator.h"
 
+#include "questions/Cp932.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -145,17 +147,32 @@ std::string DataDirectory() {
     return folder && *folder ? folder : KIRABEL_BENCH_DATA_DIR;
 }
 
-std::string QuestionSetFile(std::size_t records) {
+namespace {
+
+// The generator's version is in the name, so an older file is never reused.
+template <typename Make> std::string GeneratedFile(const std::string& name, Make make) {
     const std::string folder = DataDirectory();
     std::filesystem::create_directories(folder);
-    // The generator's version is in the name, so an older file is never reused.
-    const std::string path = folder + "/set-v1-" + std::to_string(records) + ".krb";
+    const std::string path = folder + "/" + name + ".krb";
     if (!std::filesystem::exists(path)) {
         const std::string partial = path + ".part";
-        WriteWholeFile(partial, GenerateQuestionSet(records));
+        WriteWholeFile(partial, make());
         std::filesystem::rename(partial, path);
     }
     return path;
+}
+
+} // namespace
+
+std::string QuestionSetFile(std::size_t records) {
+    return GeneratedFile("set-v1-" + std::to_string(records),
+                         [records] { return GenerateQuestionSet(records); });
+}
+
+std::string Utf8QuestionSetFile(std::size_t records) {
+    return GeneratedFile("set-v1-utf8-" + std::to_string(records), [records] {
+        return Cp932::ToUtf8(ReadWholeFile(QuestionSetFile(records)));
+    });
 }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {

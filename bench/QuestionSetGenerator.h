@@ -17,6 +17,8 @@ std::string DataDirectory();
 
 // Path of the generated file of that size, written on first use.
 std::string QuestionSetFile(std::size_t records);
+// The same set converted to UTF-8, line ends and all else unchanged.
+std::string Utf8QuestionSetFile(std::size_t records);
 
 // Writes the bytes to the path in one go; throws std::runtime_error on failure.
 void WriteWholeFile(const std::string& path, const std::string& bytes);

@@ -9,6 +9,7 @@
 #include "questions/TextFileWriter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
@@ -47,6 +48,44 @@ RecordKey KeyOf(const Question* question) {
     return {question->QuestionBytes(), question->AnswerBytes()};
 }
 
+// Which group each of a few keys belongs to, asked once for every record of a
+// set. Most records have none of the keys, so a bit per 64-bit print of the
+// key's lengths and first bytes turns them away before anything is hashed.
+class RecordIndex {
+public:
+    void Add(const RecordKey& key, std::size_t group) {
+        m_groups.emplace(key, group);
+        const std::uint64_t print = Print(key);
+        m_bits[print / 64] |= std::uint64_t{1} << (print % 64);
+    }
+    bool IsEmpty() const { return m_groups.empty(); }
+    // The group of the record's key, or npos.
+    std::size_t Find(const Question* record) const {
+        const RecordKey key = KeyOf(record);
+        const std::uint64_t print = Print(key);
+        if ((m_bits[print / 64] & (std::uint64_t{1} << (print % 64))) == 0) {
+            return npos;
+        }
+        const auto found = m_groups.find(key);
+        return found == m_groups.end() ? npos : found->second;
+    }
+
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+private:
+    static std::uint64_t Print(const RecordKey& key) {
+        std::uint64_t head = 0;
+        std::memcpy(&head, key.first.data(), std::min<std::size_t>(key.first.size(), 8));
+        const std::uint64_t mixed = (head ^ key.first.size() << 56 ^ key.second.size() << 48) *
+                                    0x9e3779b97f4a7c15ULL;
+        return mixed >> (64 - kBitsLog2);
+    }
+
+    static constexpr unsigned kBitsLog2 = 13;
+    std::uint64_t m_bits[(1u << kBitsLog2) / 64] = {};
+    std::unordered_map<RecordKey, std::size_t, RecordKeyHash> m_groups;
+};
+
 } // namespace
 
 QuestionSet::QuestionSet(std::string path) : m_path(std::move(path)) {}
@@ -75,10 +114,6 @@ void QuestionSet::MarkRead(TextEncoding encoding, const FileStamp& stamp, bool w
     m_encoding = encoding;
     m_stamp = stamp;
     m_writable = writable;
-    m_savedCounts.resize(m_questions.size());
-    for (std::size_t i = 0; i < m_questions.size(); ++i) {
-        m_savedCounts[i] = m_questions[i]->GetCorrectCount();
-    }
 }
 
 bool QuestionSet::HasRaisedCounts() const {
@@ -139,29 +174,31 @@ void QuestionSet::TakeOverChangedFile() {
         std::size_t next = 0;
     };
     std::vector<Group> groups;
-    std::unordered_map<RecordKey, std::size_t, RecordKeyHash> oldGroups;
-    std::vector<std::pair<std::size_t, std::size_t>> carriedAt; // record, group
-    const std::size_t count = m_questions.size();
-    const std::size_t known = std::min(count, m_savedCounts.size());
+    std::unordered_map<RecordKey, std::size_t, RecordKeyHash> groupOf;
+    std::vector<std::size_t> carriedAt; // records, in file order
+    const std::size_t known = std::min(m_questions.size(), m_savedCounts.size());
     for (std::size_t i = 0; i < known; ++i) {
         const Question* record = m_questions[i];
         if (record->GetCorrectCount() != m_savedCounts[i] || record == m_followed) {
-            const auto [found, added] = oldGroups.try_emplace(KeyOf(record), groups.size());
-            if (added) {
+            if (groupOf.try_emplace(KeyOf(record), groups.size()).second) {
                 groups.emplace_back();
             }
-            carriedAt.emplace_back(i, found->second);
+            carriedAt.push_back(i);
         }
     }
+    RecordIndex oldIndex;
+    for (const auto& [key, group] : groupOf) {
+        oldIndex.Add(key, group);
+    }
     auto next = carriedAt.begin();
-    for (std::size_t i = 0; i < known && !oldGroups.empty(); ++i) {
-        const auto found = oldGroups.find(KeyOf(m_questions[i]));
-        if (found == oldGroups.end()) {
+    for (std::size_t i = 0; i < known && !oldIndex.IsEmpty(); ++i) {
+        const std::size_t found = oldIndex.Find(m_questions[i]);
+        if (found == RecordIndex::npos) {
             continue;
         }
-        Group& group = groups[found->second];
+        Group& group = groups[found];
         const std::size_t occurrence = group.seen++;
-        if (next != carriedAt.end() && next->first == i) {
+        if (next != carriedAt.end() && *next == i) {
             const Question* record = m_questions[i];
             group.carried.push_back(
                 {occurrence, record->GetCorrectCount() - m_savedCounts[i], record == m_followed});
@@ -174,18 +211,18 @@ void QuestionSet::TakeOverChangedFile() {
     const bool sameBytes =
         (fresh->m_encoding == TextEncoding::kCp932) == (m_encoding == TextEncoding::kCp932);
     std::vector<std::pair<std::string, std::string>> converted;
-    converted.reserve(sameBytes ? 0 : oldGroups.size());
-    std::unordered_map<RecordKey, std::size_t, RecordKeyHash> freshGroups;
-    for (const auto& [key, group] : oldGroups) {
+    converted.reserve(sameBytes ? 0 : groupOf.size());
+    RecordIndex freshIndex;
+    for (const auto& [key, group] : groupOf) {
         if (sameBytes) {
-            freshGroups.emplace(key, group);
+            freshIndex.Add(key, group);
             continue;
         }
         std::string question, answer;
         if (fresh->ToBytes(ToText(key.first), question) &&
             fresh->ToBytes(ToText(key.second), answer)) {
             converted.emplace_back(std::move(question), std::move(answer));
-            freshGroups.emplace(RecordKey(converted.back().first, converted.back().second), group);
+            freshIndex.Add(RecordKey(converted.back().first, converted.back().second), group);
         }
     }
 
@@ -193,13 +230,13 @@ void QuestionSet::TakeOverChangedFile() {
         group.seen = 0;
     }
     Question* followed = nullptr;
-    for (std::size_t j = 0; j < fresh->m_questions.size() && !freshGroups.empty(); ++j) {
+    for (std::size_t j = 0; j < fresh->m_questions.size() && !freshIndex.IsEmpty(); ++j) {
         Question* record = fresh->m_questions[j];
-        const auto found = freshGroups.find(KeyOf(record));
-        if (found == freshGroups.end()) {
+        const std::size_t found = freshIndex.Find(record);
+        if (found == RecordIndex::npos) {
             continue;
         }
-        Group& group = groups[found->second];
+        Group& group = groups[found];
         const std::size_t occurrence = group.seen++;
         while (group.next < group.carried.size() &&
                group.carried[group.next].occurrence < occurrence) {

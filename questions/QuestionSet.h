@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class Question;
@@ -46,15 +47,20 @@ public:
     }
 
     // What the reader tells the set besides its records.
-    // The bytes that ended the record's line (a TextFileReader::LineEnd).
-    void AppendLineEnd(unsigned char end) { m_lineEnds.push_back(end); }
+    // A record read from the file, with what ended its line (a TextFileReader::LineEnd).
+    void AppendRead(std::unique_ptr<Question> question, int count, unsigned char end) {
+        m_questions.push_back(question.get());
+        question.release();
+        m_savedCounts.push_back(count);
+        m_lineEnds.push_back(end);
+    }
     // Bytes after the third token of the record's line, written back after its count.
     void SetLineTail(const Question* question, std::string tail);
     // Everything after the last record the reader took, written back verbatim.
     void SetUntakenRest(std::string rest) { m_untakenRest = std::move(rest); }
     // The last line was cut by a 0x1A: its own end is written back, not CR LF.
     void SetLastLineCut() { m_lastLineCut = true; }
-    // The file was read whole: the counts and the stamp from now on tell what changed.
+    // The file was read whole: its counts and stamp from now on tell what changed.
     void MarkRead(TextEncoding encoding, const FileStamp& stamp, bool writable);
     // The file could not be read: the set must never overwrite it.
     void MarkUnreadable() { m_unreadable = true; }

@@ -59,8 +59,7 @@ std::unique_ptr<QuestionSet> LoadQuestionSet(std::string path) {
             if (!tail.empty()) {
                 set->SetLineTail(record.get(), std::move(tail));
             }
-            set->Append(std::move(record));
-            set->AppendLineEnd(end);
+            set->AppendRead(std::move(record), count, end);
             if (unterminated && reader.StoppedAtEndMark()) {
                 set->SetLastLineCut();
             }
