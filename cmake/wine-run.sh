@@ -3,7 +3,7 @@
 # The Japanese locale makes Wine's system code page 932, as on a Japanese Windows;
 # Wine also takes the encoding of Unix file names from it.
 set -eu
-prefix=$1
+prefix=$(realpath -m "$1") # Wine refuses a relative WINEPREFIX
 shift
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
