@@ -1,0 +1,74 @@
+#include "controls/win32/CColorLabel.h"
+
+#include "controls/win32/WideText.h"
+
+namespace {
+constexpr LONG kBoldWeight = 700;
+} // namespace
+
+CColorLabel::CColorLabel() {
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(m_logFont), &m_logFont);
+    m_font = CreateFontIndirectW(&m_logFont);
+    m_textColor = GetSysColor(COLOR_WINDOWTEXT);
+    m_backBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+}
+
+CColorLabel::~CColorLabel() {
+    DeleteObject(m_backBrush);
+    DeleteObject(m_font);
+}
+
+void CColorLabel::SetAppearance(int height, COLORREF backColor, COLORREF textColor) {
+    SetBackColor(backColor);
+    SetTextColor(textColor);
+    SetFontHeight(height);
+}
+
+void CColorLabel::SetBackColor(COLORREF color) {
+    DeleteObject(m_backBrush);
+    m_backBrush = CreateSolidBrush(color);
+    Redraw();
+}
+
+void CColorLabel::SetTextColor(COLORREF color) {
+    m_textColor = color;
+    Redraw();
+}
+
+void CColorLabel::SetFontHeight(int height) {
+    m_logFont.lfHeight = height;
+    ReplaceFont();
+    Redraw();
+}
+
+void CColorLabel::SetBold(bool bold) {
+    if (bold) {
+        m_logFont.lfWeight |= kBoldWeight;
+        ReplaceFont();
+    }
+    Redraw();
+}
+
+void CColorLabel::SetText(const std::string& text) {
+    // The static control repaints itself when its text changes.
+    SetWindowTextW(m_hWnd, WideText::FromUtf8(text).c_str());
+}
+
+HBRUSH CColorLabel::CtlColor(HDC dc, UINT ctlColor) {
+    if (ctlColor == CTLCOLOR_STATIC) {
+        SelectObject(dc, m_font);
+        SetBkMode(dc, TRANSPARENT);
+        ::SetTextColor(dc, m_textColor);
+    }
+    return m_backBrush;
+}
+
+void CColorLabel::ReplaceFont() {
+    DeleteObject(m_font);
+    m_font = CreateFontIndirectW(&m_logFont);
+}
+
+void CColorLabel::Redraw() {
+    // RDW_UPDATENOW: painted, and so the colour request answered, before returning.
+    RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
