@@ -1,0 +1,425 @@
+#include "app/win32/CKirabelDlg.h"
+
+#include "app/win32/CAboutBox.h"
+#include "app/win32/DialogTemplate.h"
+#include "app/win32/WindowPlacement.h"
+#include "controls/win32/WideText.h"
+#include "res/Layout.h"
+#include "res/Strings.h"
+#include "res/win32/ResourceIds.h"
+
+#include <commdlg.h>
+
+#include <vector>
+
+namespace {
+
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+// Font heights of the labels at 96 dpi.
+constexpr int kQuestionHeight = 14;
+constexpr int kAnswerHeight = 15;
+constexpr int kNumberHeight = 14;
+
+// Sent to itself once the modal run has the window on the screen.
+constexpr UINT kCheckSystem = WM_APP;
+// After the dialog manager has laid the window out for a new dpi.
+constexpr UINT kFitToLayout = WM_APP + 1;
+
+// Long paths, not just MAX_PATH; the longest a wide path can be.
+constexpr std::size_t kPathBufferSize = 32768;
+
+// A label's font height, given in pixels at 96 dpi, at `dpi`.
+int HeightAt(int height, UINT dpi) {
+    return MulDiv(height, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+}
+
+std::wstring Wide(const char* utf8) {
+    return WideText::FromUtf8(utf8);
+}
+
+DialogTemplate MainTemplate() {
+    namespace win = layout::mainWindow;
+    using Kind = DialogTemplate::Kind;
+    // The learner's text as it is; kept off the frame lines above it (ClipFrames).
+    constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX | WS_GROUP | WS_CLIPSIBLINGS;
+    DialogTemplate dialog(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                              DS_MODALFRAME,
+                          WS_EX_APPWINDOW, win::kWidth, win::kHeight, Wide(strings::kAppName));
+    const auto frame = [&dialog](const DialogRect& rect) {
+        dialog.AddControl(Kind::Button, -1, BS_GROUPBOX, rect, L"");
+    };
+    frame(win::kLowerFrame);
+    dialog.AddControl(Kind::Edit, IDC_ANSWER_EDIT, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL,
+                      win::kAnswerEdit, L"");
+    dialog.AddControl(Kind::Static, IDC_QUESTION_LABEL, kLabel, win::kQuestionLabel, L"");
+    dialog.AddControl(Kind::Static, IDC_ANSWER_LABEL, kLabel, win::kAnswerLabel, L"");
+    dialog.AddControl(Kind::Button, IDC_NEXT_BUTTON, BS_PUSHBUTTON | BS_BITMAP | WS_TABSTOP,
+                      win::kNextButton, L"");
+    frame(win::kTopFrame);
+    dialog.AddPicture(-1, SS_BITMAP, win::kNumberMarker, IDB_NUMBER_MARKER);
+    dialog.AddControl(Kind::Static, IDC_NUMBER_LABEL, kLabel, win::kNumberLabel, L"");
+    frame(win::kUpperFrame);
+    dialog.AddPicture(IDC_RIGHT_MARK, SS_BITMAP, win::kRightMark, IDB_RIGHT_MARK);
+    dialog.AddPicture(IDC_WRONG_MARK, SS_BITMAP, win::kWrongMark, IDB_WRONG_MARK);
+    return dialog;
+}
+
+} // namespace
+
+HBRUSH CKirabelDlg::s_backgroundBrush = nullptr;
+
+CKirabelDlg::CKirabelDlg()
+    : m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
+
+CKirabelDlg::~CKirabelDlg() {
+    QuizSession::SetOwner(nullptr);
+    DeleteObject(m_nextBitmap);
+}
+
+INT_PTR CKirabelDlg::DoModal() {
+    const DialogTemplate dialog = MainTemplate();
+    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.Get(), nullptr, DialogProc,
+                                   reinterpret_cast<LPARAM>(this));
+}
+
+HBRUSH CKirabelDlg::GetBackgroundBrush() {
+    if (!s_backgroundBrush) {
+        s_backgroundBrush = CreateSolidBrush(kBlack);
+    }
+    return s_backgroundBrush;
+}
+
+void CKirabelDlg::FreeBackgroundBrush() {
+    DeleteObject(s_backgroundBrush);
+    s_backgroundBrush = nullptr;
+}
+
+INT_PTR CALLBACK CKirabelDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+        reinterpret_cast<CKirabelDlg*>(lParam)->m_hWnd = hwnd;
+    }
+    auto* self = reinterpret_cast<CKirabelDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    return self ? self->OnMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR CKirabelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_SYSCOMMAND:
+        return OnSysCommand(static_cast<UINT>(wParam));
+    case WM_PAINT:
+        return OnPaint();
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<INT_PTR>(OnCtlColor(reinterpret_cast<HDC>(wParam),
+                                                    reinterpret_cast<HWND>(lParam),
+                                                    message - WM_CTLCOLORMSGBOX));
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam));
+    case WM_CLOSE:
+        OnClose();
+        return TRUE;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam));
+        return FALSE; // the dialog manager lays the window out anew
+    case kCheckSystem:
+        m_commands.CheckSystem();
+        return TRUE;
+    case kFitToLayout:
+        FitToLayout();
+        ClipFrames();
+        return TRUE;
+    case WM_DESTROY:
+        m_hWnd = nullptr;
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL CKirabelDlg::OnInitDialog() {
+    DoDataExchange();
+    CreateMenus();
+    FitToLayout();
+    ClipFrames();
+    WindowPlacement::Center(m_hWnd, nullptr);
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    const UINT dpi = GetDpiForWindow(m_hWnd);
+    m_questionLabel.SetAppearance(HeightAt(kQuestionHeight, dpi), kBlack, kWhite);
+    m_questionLabel.SetText(strings::kQuestionStart);
+    m_answerLabel.SetAppearance(HeightAt(kAnswerHeight, dpi), kBlack, kWhite);
+    m_answerLabel.SetText(strings::kAnswerStart);
+    m_numberLabel.SetAppearance(HeightAt(kNumberHeight, dpi), kBlack, kWhite);
+    m_numberLabel.SetBold(true);
+    m_numberLabel.SetText(strings::kNumberStart);
+
+    m_nextBitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
+                                                   MAKEINTRESOURCEW(IDB_NEXT_QUESTION),
+                                                   IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    SendMessageW(m_nextButton, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_nextBitmap));
+
+    m_commands.StopAsking();
+    QuizSession::SetOwner(this);
+    PostMessageW(m_hWnd, kCheckSystem, 0, 0);
+    return FALSE; // the focus is placed already: nowhere
+}
+
+void CKirabelDlg::DoDataExchange() {
+    m_wrongMark = GetDlgItem(m_hWnd, IDC_WRONG_MARK);
+    m_rightMark = GetDlgItem(m_hWnd, IDC_RIGHT_MARK);
+    m_numberLabel.Attach(GetDlgItem(m_hWnd, IDC_NUMBER_LABEL));
+    m_nextButton = GetDlgItem(m_hWnd, IDC_NEXT_BUTTON);
+    m_answerLabel.Attach(GetDlgItem(m_hWnd, IDC_ANSWER_LABEL));
+    m_answerEdit.Attach(GetDlgItem(m_hWnd, IDC_ANSWER_EDIT));
+    m_questionLabel.Attach(GetDlgItem(m_hWnd, IDC_QUESTION_LABEL));
+}
+
+void CKirabelDlg::CreateMenus() {
+    HMENU file = CreatePopupMenu();
+    AppendMenuW(file, MF_STRING, ID_FILE_OPENSET, Wide(strings::kOpenSetItem).c_str());
+    AppendMenuW(file, MF_STRING, ID_FILE_EXIT, Wide(strings::kExitItem).c_str());
+    HMENU bar = CreateMenu();
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), Wide(strings::kFileMenu).c_str());
+    SetMenu(m_hWnd, bar); // destroyed with the window
+
+    if (HMENU system = GetSystemMenu(m_hWnd, FALSE)) {
+        AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, Wide(strings::kAboutItem).c_str());
+    }
+}
+
+void CKirabelDlg::FitToLayout() {
+    RECT wanted{0, 0, layout::mainWindow::kWidth, layout::mainWindow::kHeight};
+    MapDialogRect(m_hWnd, &wanted);
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    RECT window{};
+    GetWindowRect(m_hWnd, &window);
+    SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left + wanted.right - client.right,
+                 window.bottom - window.top + wanted.bottom - client.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A group frame lies above the labels it encloses, which clip their siblings
+// above them: cut to its outline, it keeps its lines out of their painting, or
+// the answer label would paint over the bottom line of its frame.
+void CKirabelDlg::ClipFrames() {
+    for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) != BS_GROUPBOX) {
+            continue;
+        }
+        RECT frame{};
+        GetClientRect(child, &frame);
+        // The top line runs through the middle of the (empty) caption's line.
+        HDC dc = GetDC(child);
+        const HGDIOBJ font =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, font);
+        ReleaseDC(child, dc);
+        constexpr int kLine = 2; // the etched line's width
+        HRGN outline = CreateRectRgn(0, 0, frame.right, frame.bottom);
+        HRGN inside = CreateRectRgn(kLine, metrics.tmHeight / 2 + kLine, frame.right - kLine,
+                                    frame.bottom - kLine);
+        CombineRgn(outline, outline, inside, RGN_DIFF);
+        DeleteObject(inside);
+        SetWindowRgn(child, outline, TRUE); // the window owns the region now
+    }
+}
+
+bool CKirabelDlg::OnSysCommand(UINT id) {
+    if ((id & 0xFFF0) != IDM_ABOUTBOX) {
+        return false; // move, minimise, close: the default processing
+    }
+    CAboutBox box;
+    box.DoModal(m_hWnd);
+    return true;
+}
+
+bool CKirabelDlg::OnPaint() {
+    if (!IsIconic(m_hWnd)) {
+        return false;
+    }
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    DrawIcon(dc, (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2,
+             (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2, m_hIcon);
+    EndPaint(m_hWnd, &paint);
+    return true;
+}
+
+HBRUSH CKirabelDlg::OnCtlColor(HDC dc, HWND control, UINT ctlColor) {
+    if (ctlColor == CTLCOLOR_DLG) {
+        return GetBackgroundBrush();
+    }
+    // Each label answers for itself; the other controls get the system colours.
+    for (CColorLabel* label : {&m_questionLabel, &m_answerLabel, &m_numberLabel}) {
+        if (control == label->GetSafeHwnd()) {
+            return label->CtlColor(dc, ctlColor);
+        }
+    }
+    return nullptr;
+}
+
+bool CKirabelDlg::OnCommand(UINT id) {
+    switch (id) {
+    case IDOK: // Enter, wherever no focused button takes it
+        OnOK();
+        return true;
+    case IDCANCEL: // Esc
+        OnCancel();
+        return true;
+    case IDC_NEXT_BUTTON:
+        OnNextButton();
+        return true;
+    case ID_FILE_OPENSET:
+        OnFileOpenSet();
+        return true;
+    case ID_FILE_EXIT:
+        OnFileExit();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CKirabelDlg::OnOK() {
+    m_session.CheckAnswer();
+}
+
+void CKirabelDlg::OnCancel() {}
+
+void CKirabelDlg::OnNextButton() {
+    m_session.ShowNextQuestion();
+}
+
+void CKirabelDlg::OnFileOpenSet() {
+    m_commands.OpenSet();
+}
+
+void CKirabelDlg::OnFileExit() {
+    SaveAndEnd();
+}
+
+void CKirabelDlg::OnClose() {
+    SaveAndEnd();
+}
+
+void CKirabelDlg::OnDpiChanged(UINT dpi) {
+    // The labels' fonts are their own: the dialog manager scales only its font.
+    m_questionLabel.SetFontHeight(HeightAt(kQuestionHeight, dpi));
+    m_answerLabel.SetFontHeight(HeightAt(kAnswerHeight, dpi));
+    m_numberLabel.SetFontHeight(HeightAt(kNumberHeight, dpi));
+    PostMessageW(m_hWnd, kFitToLayout, 0, 0);
+}
+
+void CKirabelDlg::SaveAndEnd() {
+    if (m_commands.MayClose()) {
+        FreeBackgroundBrush();
+        EndDialog(m_hWnd, IDOK);
+    }
+}
+
+void CKirabelDlg::SetQuestionText(const std::string& text) {
+    m_questionLabel.SetText(text);
+}
+
+void CKirabelDlg::SetAnswerText(const std::string& text) {
+    m_answerLabel.SetText(text);
+}
+
+void CKirabelDlg::SetAnswerTextColor(Color color) {
+    m_answerLabel.SetTextColor(color);
+}
+
+void CKirabelDlg::SetNumberText(const std::string& text) {
+    m_numberLabel.SetText(text);
+}
+
+void CKirabelDlg::SetAnswerBoxText(const std::string& text) {
+    m_answerEdit.SetText(text);
+}
+
+std::string CKirabelDlg::GetAnswerBoxText() {
+    return m_answerEdit.GetText();
+}
+
+void CKirabelDlg::EnableAnswerBox(bool enable) {
+    EnableWindow(m_answerEdit.GetSafeHwnd(), enable);
+}
+
+void CKirabelDlg::EnableNextButton(bool enable) {
+    EnableWindow(m_nextButton, enable);
+}
+
+void CKirabelDlg::ShowRightMark(bool show) {
+    ShowWindow(m_rightMark, show ? SW_SHOW : SW_HIDE);
+}
+
+void CKirabelDlg::ShowWrongMark(bool show) {
+    ShowWindow(m_wrongMark, show ? SW_SHOW : SW_HIDE);
+}
+
+// Through the dialog manager, so that a focused push button becomes the
+// default one and takes Enter, and the answer box gets its text selected.
+void CKirabelDlg::FocusAnswerBox() {
+    SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_answerEdit.GetSafeHwnd()), TRUE);
+}
+
+void CKirabelDlg::FocusNextButton() {
+    SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_nextButton), TRUE);
+}
+
+void CKirabelDlg::ClearFocus() {
+    SetFocus(nullptr);
+}
+
+std::string CKirabelDlg::ChooseSetFile() {
+    const std::wstring pattern = Wide(strings::kSetFilePattern);
+    const std::wstring filter =
+        Wide(strings::kSetFileFilter) + L'\0' + pattern + L'\0'; // c_str() adds the last NUL
+    const std::wstring suffix = Wide(strings::kSetFileSuffix);
+    std::vector<wchar_t> path(kPathBufferSize, L'\0');
+    pattern.copy(path.data(), pattern.size());
+
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = m_hWnd;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.lpstrDefExt = suffix.c_str();
+    // The working directory stays as it was.
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameW(&dialog)) {
+        return std::string();
+    }
+    return WideText::ToUtf8(path.data());
+}
+
+void CKirabelDlg::ShowWarning(const std::string& text) {
+    MessageBoxW(m_hWnd, WideText::FromUtf8(text).c_str(), Wide(strings::kAppName).c_str(),
+                MB_OK | MB_ICONWARNING);
+}
+
+bool CKirabelDlg::AskYesNo(const std::string& text) {
+    return MessageBoxW(m_hWnd, WideText::FromUtf8(text).c_str(), Wide(strings::kAppName).c_str(),
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/DrillWindow.h"
+#include "app/WindowCommands.h"
+#include "controls/win32/CAnswerEdit.h"
+#include "controls/win32/CColorLabel.h"
+#include "session/QuizSession.h"
+
+#include <windows.h>
+
+#include <string>
+
+// The main window: a dialog with the question, the answer box, the two marks
+// and the next-question button under a File menu, laid out from res/Layout.h.
+// It turns each user action into session operations and lets the session drive
+// its controls. Esc and Enter never close it; every way of closing saves first.
+class CKirabelDlg : public DrillWindow {
+public:
+    CKirabelDlg();
+    CKirabelDlg(const CKirabelDlg&) = delete;
+    CKirabelDlg& operator=(const CKirabelDlg&) = delete;
+    ~CKirabelDlg() override;
+
+    // The one modal run of the window; IDOK once it has closed.
+    INT_PTR DoModal();
+    // The window while it runs, else null.
+    HWND GetSafeHwnd() const { return m_hWnd; }
+
+    void SetQuestionText(const std::string& text) override;
+    void SetAnswerText(const std::string& text) override;
+    void SetAnswerTextColor(Color color) override;
+    void SetNumberText(const std::string& text) override;
+    void SetAnswerBoxText(const std::string& text) override;
+    std::string GetAnswerBoxText() override;
+    void EnableAnswerBox(bool enable) override;
+    void EnableNextButton(bool enable) override;
+    void ShowRightMark(bool show) override;
+    void ShowWrongMark(bool show) override;
+    void FocusAnswerBox() override;
+    void FocusNextButton() override;
+
+    // The open dialog; tests answer it themselves.
+    std::string ChooseSetFile() override;
+    void ShowWarning(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+    void ClearFocus() override;
+
+    // The black dialog background, one brush for the whole process, made when
+    // first asked for.
+    static HBRUSH GetBackgroundBrush();
+    static void FreeBackgroundBrush();
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    BOOL OnInitDialog();
+    bool OnSysCommand(UINT id);
+    bool OnPaint();
+    HICON OnQueryDragIcon() const { return m_hIcon; }
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT ctlColor);
+    bool OnCommand(UINT id);
+    void OnOK();
+    void OnCancel();
+    void OnNextButton();
+    void OnFileOpenSet();
+    void OnFileExit();
+    void OnClose();
+    void OnDpiChanged(UINT dpi);
+
+    // Binds the control members to the template's controls.
+    void DoDataExchange();
+    void CreateMenus();
+    // The client area as the layout says, now that the menu bar takes its part.
+    void FitToLayout();
+    void ClipFrames();
+    // Saves, then ends the modal run, unless the save failed and the learner
+    // keeps the window.
+    void SaveAndEnd();
+
+    static HBRUSH s_backgroundBrush;
+
+    HWND m_wrongMark = nullptr;
+    HWND m_rightMark = nullptr;
+    CColorLabel m_numberLabel;
+    HWND m_nextButton = nullptr;
+    CColorLabel m_answerLabel;
+    CAnswerEdit m_answerEdit;
+    CColorLabel m_questionLabel;
+    HICON m_hIcon;
+    HBITMAP m_nextBitmap = nullptr;
+    QuizSession m_session;
+    WindowCommands m_commands{m_session, *this};
+    HWND m_hWnd = nullptr;
+};
