@@ -1,0 +1,691 @@
+#include "app/win32/CKirabelDlg.h"
+#include "controls/win32/WideText.h"
+#include "questions/Cp932.h"
+#include "questions/QuestionSet.h"
+#include "res/Layout.h"
+#include "res/win32/ResourceIds.h"
+#include "tests/TestSupport.h"
+#include "tests/app/win32/PngWriter.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using testsupport::ReadBytes;
+
+namespace {
+
+std::wstring W(const std::string& utf8) {
+    return WideText::FromUtf8(utf8);
+}
+
+std::string U8(const std::wstring& wide) {
+    return WideText::ToUtf8(wide);
+}
+
+std::wstring TextOf(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    return name;
+}
+
+// The window with its file chooser answered by the test; the message boxes and
+// the about box are the real ones.
+class TestDlg : public CKirabelDlg {
+public:
+    std::deque<std::string> choices; // the chooser's answers in turn; "" cancels
+
+    std::string ChooseSetFile() override {
+        if (choices.empty()) {
+            return "";
+        }
+        std::string choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+    std::string RealChooseSetFile() { return CKirabelDlg::ChooseSetFile(); }
+};
+
+// Runs functions from within whatever message loop runs next: the window's
+// modal run, or a message box or dialog that the test opens inside it.
+class Posted {
+public:
+    Posted() {
+        WNDCLASSW type{};
+        type.lpfnWndProc = Procedure;
+        type.hInstance = GetModuleHandleW(nullptr);
+        type.lpszClassName = L"KirabelTestPosted";
+        RegisterClassW(&type); // fails harmlessly from the second test on
+        m_window = CreateWindowExW(0, type.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   type.hInstance, nullptr);
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    Posted(const Posted&) = delete;
+    Posted& operator=(const Posted&) = delete;
+    ~Posted() { DestroyWindow(m_window); }
+
+    void Post(std::function<void()> action) {
+        m_actions.push_back(std::move(action));
+        PostMessageW(m_window, WM_APP, 0, 0);
+    }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<Posted*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message != WM_APP || !self || self->m_actions.empty()) {
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        const std::function<void()> action = std::move(self->m_actions.front());
+        self->m_actions.pop_front();
+        action();
+        return 0;
+    }
+
+    HWND m_window;
+    std::deque<std::function<void()>> m_actions;
+};
+
+// What the answer label's colour request gets: its text colour, background
+// brush and font, read from a real device context.
+struct LabelAnswer {
+    COLORREF text, back;
+    int backgroundMode;
+    LONG fontHeight, fontWeight;
+};
+
+LabelAnswer AnswerOf(HWND dialog, HWND label) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
+        dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label)));
+    LOGBRUSH logBrush{};
+    GetObjectW(brush, sizeof(logBrush), &logBrush);
+    LOGFONTW font{};
+    GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof(font), &font);
+    const LabelAnswer answer{GetTextColor(dc), logBrush.lbColor, GetBkMode(dc), font.lfHeight,
+                             font.lfWeight};
+    DeleteDC(dc);
+    return answer;
+}
+
+// What the learner sees and can do, read back from the controls.
+struct Look {
+    std::wstring question, answer, number, box;
+    COLORREF answerColor;
+    bool boxEnabled, buttonEnabled, right, wrong;
+    int focus; // the answer box's or the button's id when it has the focus, else 0
+
+    bool operator==(const Look&) const = default;
+};
+
+void PrintTo(const Look& look, std::ostream* out) {
+    *out << "{" << U8(look.question) << " | " << U8(look.answer) << " | " << U8(look.number)
+         << " | " << U8(look.box) << " | colour " << std::hex << look.answerColor << std::dec
+         << " | box " << look.boxEnabled << " button " << look.buttonEnabled << " right "
+         << look.right << " wrong " << look.wrong << " | focus " << look.focus << "}";
+}
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kLightBlue = RGB(180, 180, 255);
+constexpr COLORREF kLightRed = RGB(255, 100, 100);
+
+const std::wstring kQuestions[] = {L"日本の首都", L"犬(英語)"};
+const std::wstring kAnswers[] = {L"東京", L"dog"};
+const Look kInitial{L"問題文がここに表示されます。",
+                    L"問題の答えがここに表示されます。",
+                    L"問題数",
+                    L"",
+                    kWhite,
+                    false,
+                    false,
+                    false,
+                    false,
+                    0};
+
+std::string SetFile(int count0, int count1) {
+    return testsupport::Cp932("日本の首都 東京 " + std::to_string(count0) + "\r\n犬(英語) dog " +
+                              std::to_string(count1) + "\r\n");
+}
+
+// A modal window of this thread other than `main`: a message box, the about
+// box or the open dialog. A dialog run without WS_VISIBLE is shown only once
+// its loop first runs out of messages, so it may not be visible yet.
+HWND FindModal(HWND main) {
+    struct Search {
+        HWND main, found;
+    } search{main, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (window != s->main && IsWindowEnabled(window) && ClassOf(window) == L"#32770") {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The static texts of a window, the message box's message among them.
+std::vector<std::wstring> StaticTexts(HWND window) {
+    std::vector<std::wstring> texts;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) -> BOOL {
+            const LONG type = GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK;
+            if (ClassOf(child) == L"Static" && type != SS_ICON && type != SS_BITMAP &&
+                GetWindowTextLengthW(child) > 0) {
+                reinterpret_cast<std::vector<std::wstring>*>(data)->push_back(TextOf(child));
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+// What a message box showed, and how the test answered it.
+struct Box {
+    std::wstring caption;
+    std::vector<std::wstring> texts;
+    HWND owner = nullptr;
+    int focused = 0; // the button Enter presses
+    bool yes = false, no = false, ok = false;
+};
+
+class CKirabelDlgTest : public ::testing::Test {
+public:
+    void SetUp() override { m_set = Write("set.krb", SetFile(0, 0)); }
+    std::string Write(const std::string& name, const std::string& bytes) {
+        testsupport::WriteBytes(m_dir.File(name), bytes);
+        return m_dir.File(name);
+    }
+
+    // Runs `body` inside the window's modal run; afterwards the run is ended
+    // if the body left it going. Returns what the modal run returned.
+    INT_PTR Run(const std::function<void()>& body) {
+        m_posted.Post([this, body] {
+            m_hwnd = m_dlg.GetSafeHwnd();
+            body();
+            // Ending the run hides the window; one still shown was left running.
+            if (IsWindowVisible(m_hwnd)) {
+                EndDialog(m_hwnd, IDABORT);
+            }
+        });
+        return m_dlg.DoModal();
+    }
+
+    // Handles what is queued as the dialog's modal loop does.
+    void Pump() {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (!IsDialogMessageW(m_hwnd, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+    }
+    // Keys go where the focus is, as the keyboard's do.
+    static HWND KeyTarget() { return GetFocus(); }
+    void Type(const std::wstring& text) {
+        for (const wchar_t ch : text) {
+            PostMessageW(KeyTarget(), WM_CHAR, ch, 1);
+        }
+        Pump();
+    }
+    void Press(WPARAM key) {
+        HWND target = KeyTarget();
+        PostMessageW(target, WM_KEYDOWN, key, 1);
+        PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+        Pump();
+    }
+    void Command(WORD id) { SendMessageW(m_hwnd, WM_COMMAND, id, 0); }
+    void Open(const std::string& path) {
+        m_dlg.choices.push_back(path);
+        Command(ID_FILE_OPENSET);
+    }
+
+    HWND Item(int id) const { return GetDlgItem(m_hwnd, id); }
+    LabelAnswer LabelAnswerOf(int id) const { return AnswerOf(m_hwnd, Item(id)); }
+    int Shown() const { return TextOf(Item(IDC_QUESTION_LABEL)) == kQuestions[0] ? 0 : 1; }
+    Look Now() const {
+        const int focused = GetFocus() ? GetDlgCtrlID(GetFocus()) : 0;
+        const int focus = focused == IDC_ANSWER_EDIT || focused == IDC_NEXT_BUTTON ? focused : 0;
+        return {TextOf(Item(IDC_QUESTION_LABEL)),
+                TextOf(Item(IDC_ANSWER_LABEL)),
+                TextOf(Item(IDC_NUMBER_LABEL)),
+                TextOf(Item(IDC_ANSWER_EDIT)),
+                LabelAnswerOf(IDC_ANSWER_LABEL).text,
+                IsWindowEnabled(Item(IDC_ANSWER_EDIT)) != FALSE,
+                IsWindowEnabled(Item(IDC_NEXT_BUTTON)) != FALSE,
+                IsWindowVisible(Item(IDC_RIGHT_MARK)) != FALSE,
+                IsWindowVisible(Item(IDC_WRONG_MARK)) != FALSE,
+                focus};
+    }
+
+    // Runs `open`, which starts a modal message box or dialog, and `inside`
+    // from within it; `inside` must close it.
+    void WithinModal(const std::function<void()>& open, const std::function<void(HWND)>& inside) {
+        bool ran = false;
+        m_posted.Post([&] {
+            ran = true;
+            HWND box = FindModal(m_hwnd);
+            ASSERT_NE(box, nullptr);
+            inside(box);
+        });
+        open();
+        Pump(); // the posted action, where `open` started no loop
+        EXPECT_TRUE(ran);
+    }
+    // Reads the message box that `open` shows and answers it with Enter, which
+    // takes its default button.
+    Box AnswerBox(const std::function<void()>& open) {
+        Box box;
+        WithinModal(open, [&box](HWND window) {
+            box.caption = TextOf(window);
+            box.texts = StaticTexts(window);
+            box.owner = GetWindow(window, GW_OWNER);
+            box.focused = GetDlgCtrlID(GetFocus());
+            box.yes = GetDlgItem(window, IDYES) != nullptr;
+            box.no = GetDlgItem(window, IDNO) != nullptr;
+            box.ok = GetDlgItem(window, IDOK) != nullptr;
+            HWND focus = GetFocus();
+            PostMessageW(focus, WM_KEYDOWN, VK_RETURN, 1);
+            PostMessageW(focus, WM_KEYUP, VK_RETURN, 0xC0000001);
+        });
+        return box;
+    }
+    // Opens the set and answers its first question right; returns which it was.
+    int AnswerFirstRight() {
+        Open(m_set);
+        const int first = Shown();
+        Type(kAnswers[first]);
+        Press(VK_RETURN);
+        return first;
+    }
+
+    testsupport::TempDir m_dir;
+    Posted m_posted;
+    TestDlg m_dlg;
+    HWND m_hwnd = nullptr;
+    std::string m_set;
+};
+
+// Readable test names: the case's own name instead of its index.
+constexpr auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
+
+TEST_F(CKirabelDlgTest, StartsWithNothingToDoInItsLayout) {
+    Run([&] {
+        EXPECT_EQ(Now(), kInitial);
+        EXPECT_EQ(TextOf(m_hwnd), L"Kirabel");
+        const auto background = reinterpret_cast<HBRUSH>(
+            SendMessageW(m_hwnd, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(GetDC(m_hwnd)),
+                         reinterpret_cast<LPARAM>(m_hwnd)));
+        LOGBRUSH brush{};
+        GetObjectW(background, sizeof(brush), &brush);
+        EXPECT_EQ(brush.lbColor, RGB(0, 0, 0));
+
+        // Heights in pixels at 96 dpi; the number is bold by OR-ing 700 into 400.
+        const struct {
+            int id;
+            LONG height, weight;
+        } labels[] = {{IDC_QUESTION_LABEL, 14, 400},
+                      {IDC_ANSWER_LABEL, 15, 400},
+                      {IDC_NUMBER_LABEL, 14, 956}};
+        for (const auto& l : labels) {
+            const LabelAnswer answer = LabelAnswerOf(l.id);
+            EXPECT_EQ(answer.fontHeight, l.height) << l.id;
+            EXPECT_EQ(answer.fontWeight, l.weight) << l.id;
+            EXPECT_EQ(answer.back, RGB(0, 0, 0)) << l.id;
+            EXPECT_EQ(answer.backgroundMode, TRANSPARENT) << l.id;
+        }
+
+        // The client area below the menu bar is the layout's, centred in the work area.
+        RECT wanted{0, 0, layout::mainWindow::kWidth, layout::mainWindow::kHeight};
+        MapDialogRect(m_hwnd, &wanted);
+        RECT client{};
+        GetClientRect(m_hwnd, &client);
+        EXPECT_EQ(client.right, wanted.right);
+        EXPECT_EQ(client.bottom, wanted.bottom);
+        RECT window{}, work{};
+        GetWindowRect(m_hwnd, &window);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        EXPECT_LE(std::abs(window.left + window.right - work.left - work.right), 1);
+        EXPECT_LE(std::abs(window.top + window.bottom - work.top - work.bottom), 1);
+        EXPECT_NE(SendMessageW(m_hwnd, WM_GETICON, ICON_BIG, 0), 0);
+    });
+}
+
+TEST_F(CKirabelDlgTest, HasItsMenusAndSystemMenuItem) {
+    Run([&] {
+        HMENU bar = GetMenu(m_hwnd);
+        ASSERT_EQ(GetMenuItemCount(bar), 1);
+        wchar_t text[128] = {};
+        GetMenuStringW(bar, 0, text, static_cast<int>(std::size(text)), MF_BYPOSITION);
+        EXPECT_STREQ(text, L"ファイル(&F)");
+        HMENU file = GetSubMenu(bar, 0);
+        ASSERT_EQ(GetMenuItemCount(file), 2);
+        const std::pair<UINT, const wchar_t*> items[] = {
+            {ID_FILE_OPENSET, L"問題集ファイルを開く(&O)"}, {ID_FILE_EXIT, L"ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"}};
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(GetMenuItemID(file, i), items[i].first);
+            GetMenuStringW(file, static_cast<UINT>(i), text, static_cast<int>(std::size(text)),
+                           MF_BYPOSITION);
+            EXPECT_STREQ(text, items[i].second);
+        }
+        // Once, last, below a separator.
+        HMENU system = GetSystemMenu(m_hwnd, FALSE);
+        const int count = GetMenuItemCount(system);
+        ASSERT_GE(count, 2);
+        EXPECT_EQ(GetMenuItemID(system, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+        GetMenuStringW(system, static_cast<UINT>(count - 1), text,
+                       static_cast<int>(std::size(text)), MF_BYPOSITION);
+        EXPECT_STREQ(text, L"Kirabel のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+        EXPECT_EQ(GetMenuState(system, static_cast<UINT>(count - 2), MF_BYPOSITION) & MF_SEPARATOR,
+                  static_cast<UINT>(MF_SEPARATOR));
+        int about = 0;
+        for (int i = 0; i < count; ++i) {
+            about += GetMenuItemID(system, i) == static_cast<UINT>(IDM_ABOUTBOX);
+        }
+        EXPECT_EQ(about, 1);
+    });
+}
+
+TEST_F(CKirabelDlgTest, RunsAWholeDrillFromTheKeyboard) {
+    int first = 0;
+    const INT_PTR result = Run([&] {
+        Open(m_set);
+        first = Shown();
+        const int second = 1 - first;
+        EXPECT_EQ(Now(), (Look{kQuestions[first], L"", L"第1問", L"", kWhite, true, false, false,
+                               false, IDC_ANSWER_EDIT}));
+        Type(kAnswers[first]);
+        Press(VK_RETURN);
+        EXPECT_EQ(Now(),
+                  (Look{kQuestions[first], L"答え  " + kAnswers[first], L"第1問", kAnswers[first],
+                        kLightBlue, false, true, true, false, IDC_NEXT_BUTTON}));
+        // The right answer raised its count, so the other question comes next.
+        Press(VK_RETURN);
+        EXPECT_EQ(Now(), (Look{kQuestions[second], L"", L"第2問", L"", kWhite, true, false, false,
+                               false, IDC_ANSWER_EDIT}));
+        Type(L"いぬ");
+        Press(VK_RETURN);
+        EXPECT_EQ(Now(), (Look{kQuestions[second], L"答え  " + kAnswers[second], L"第2問", L"いぬ",
+                               kLightRed, false, true, false, true, IDC_NEXT_BUTTON}));
+        // A click on the button goes on as well.
+        SendMessageW(Item(IDC_NEXT_BUTTON), BM_CLICK, 0, 0);
+        Pump();
+        EXPECT_EQ(TextOf(Item(IDC_NUMBER_LABEL)), L"第3問");
+        EXPECT_EQ(GetFocus(), Item(IDC_ANSWER_EDIT));
+        SendMessageW(m_hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+}
+
+// Before any file, while asking, and answered. Esc does nothing at all.
+TEST_F(CKirabelDlgTest, EscChangesNothingAndEnterNeverCloses) {
+    Run([&] {
+        for (int state = 0; state < 3; ++state) {
+            if (state == 1) {
+                Open(m_set);
+                Type(L"x");
+            }
+            if (state == 2) {
+                Press(VK_RETURN);
+            }
+            const Look before = Now();
+            Press(VK_ESCAPE);
+            EXPECT_EQ(Now(), before) << state;
+            Press(VK_RETURN);
+            EXPECT_TRUE(IsWindowVisible(m_hwnd)) << state;
+            EXPECT_NE(m_dlg.GetSafeHwnd(), nullptr) << state;
+        }
+    });
+}
+
+struct AboutKey {
+    const char* name;
+    WPARAM key;
+};
+
+void PrintTo(const AboutKey& key, std::ostream* out) {
+    *out << key.name;
+}
+
+class AboutBox : public CKirabelDlgTest, public ::testing::WithParamInterface<AboutKey> {};
+
+// Opened from the system menu while a reply is half typed; the key closes the
+// about box alone, and the window is as it was.
+TEST_P(AboutBox, ClosesAloneAndChangesNothing) {
+    Run([&] {
+        Open(m_set);
+        Type(L"とう");
+        const Look before = Now();
+        std::wstring caption, button;
+        std::vector<std::wstring> texts;
+        HWND owner = nullptr;
+        RECT box{}, main{};
+        WithinModal([&] { SendMessageW(m_hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0); },
+                    [&](HWND about) {
+                        caption = TextOf(about);
+                        texts = StaticTexts(about);
+                        owner = GetWindow(about, GW_OWNER);
+                        button = TextOf(GetFocus());
+                        GetWindowRect(about, &box);
+                        GetWindowRect(m_hwnd, &main);
+                        const HWND focus = GetFocus();
+                        PostMessageW(focus, WM_KEYDOWN, GetParam().key, 1);
+                        PostMessageW(focus, WM_KEYUP, GetParam().key, 0xC0000001);
+                    });
+        EXPECT_EQ(caption, L"Kirabelのﾊﾞｰｼﾞｮﾝ情報");
+        EXPECT_EQ(texts, std::vector<std::wstring>{L"Kirabel Version 1.0"});
+        EXPECT_EQ(button, L"OK");
+        EXPECT_EQ(owner, m_hwnd);
+        EXPECT_LE(std::abs(box.left + box.right - main.left - main.right), 1);
+        EXPECT_LE(std::abs(box.top + box.bottom - main.top - main.bottom), 1);
+        EXPECT_EQ(FindModal(m_hwnd), nullptr);
+        EXPECT_TRUE(IsWindowVisible(m_hwnd));
+        EXPECT_EQ(Now(), before);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(CKirabelDlg, AboutBox,
+                         ::testing::Values(AboutKey{"Esc", VK_ESCAPE},
+                                           AboutKey{"Enter", VK_RETURN}),
+                         kCaseName);
+
+struct CloseWay {
+    const char* name;
+    std::function<void(CKirabelDlgTest&)> close;
+};
+
+void PrintTo(const CloseWay& way, std::ostream* out) {
+    *out << way.name;
+}
+
+class Closing : public CKirabelDlgTest, public ::testing::WithParamInterface<CloseWay> {};
+
+TEST_P(Closing, SavesThenEndsTheRun) {
+    int first = 0;
+    const INT_PTR result = Run([&] {
+        first = AnswerFirstRight();
+        GetParam().close(*this);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CKirabelDlg, Closing,
+    ::testing::Values(CloseWay{"CloseBox",
+                               [](CKirabelDlgTest& t) {
+                                   SendMessageW(t.m_hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+                               }},
+                      CloseWay{"AltF4",
+                               [](CKirabelDlgTest& t) {
+                                   // The key goes where the focus is; Alt is held (bit 29).
+                                   PostMessageW(GetFocus(), WM_SYSKEYDOWN, VK_F4, 0x20000001);
+                                   t.Pump();
+                               }},
+                      CloseWay{"FileExit", [](CKirabelDlgTest& t) { t.Command(ID_FILE_EXIT); }}),
+    kCaseName);
+
+// The message box says which line is wrong, over the window; the window goes
+// back to its first state.
+TEST_F(CKirabelDlgTest, AMalformedFileIsReportedInAMessageBox) {
+    Run([&] {
+        const std::string bad = Write("bad.krb", "x\r\n");
+        const Box box = AnswerBox([&] { Open(bad); });
+        EXPECT_EQ(box.caption, L"Kirabel");
+        EXPECT_EQ(box.texts,
+                  std::vector<std::wstring>{
+                      L"問題集ファイル読み込みに失敗しました：1行目\n  -トークンが有りません。\n"});
+        EXPECT_EQ(box.owner, m_hwnd);
+        EXPECT_TRUE(box.ok && !box.yes && !box.no);
+        EXPECT_EQ(Now(), kInitial);
+    });
+}
+
+// No, the default, keeps the window and the progress; once the file can be
+// written again, closing saves it. Another program holds the file open without
+// sharing it, which fails a save on Windows as under Wine (where a read-only
+// attribute does not stop root).
+TEST_F(CKirabelDlgTest, AFailedSaveOnCloseAsksAndNoKeepsTheWindow) {
+    int first = 0;
+    const INT_PTR result = Run([&] {
+        first = AnswerFirstRight();
+        const Look before = Now();
+        HANDLE held = CreateFileW(testsupport::PathOf(m_set).c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        const Box box = AnswerBox([&] { SendMessageW(m_hwnd, WM_CLOSE, 0, 0); });
+        EXPECT_EQ(box.caption, L"Kirabel");
+        EXPECT_EQ(box.texts,
+                  std::vector<std::wstring>{
+                      L"問題集ファイルの保存に失敗しました。\n"
+                      L"このまま終了すると、今回の学習結果は失われます。終了しますか？"});
+        EXPECT_EQ(box.owner, m_hwnd);
+        EXPECT_TRUE(box.yes && box.no);
+        EXPECT_EQ(box.focused, IDNO);
+        EXPECT_TRUE(IsWindowVisible(m_hwnd));
+        EXPECT_EQ(Now(), before);
+        CloseHandle(held);
+        SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+}
+
+// Korean has no code page 932 form: the UTF-8 set is judged in UTF-8.
+TEST_F(CKirabelDlgTest, AUtf8SetWithAKoreanAnswer) {
+    const std::string set = Write("korean.krb", "한국 서울 0\n");
+    Run([&] {
+        Open(set);
+        EXPECT_EQ(TextOf(Item(IDC_QUESTION_LABEL)), L"한국");
+        Type(L"서울");
+        Press(VK_RETURN);
+        EXPECT_TRUE(IsWindowVisible(Item(IDC_RIGHT_MARK)));
+        EXPECT_EQ(TextOf(Item(IDC_ANSWER_LABEL)), L"答え  서울");
+        EXPECT_EQ(LabelAnswerOf(IDC_ANSWER_LABEL).text, kLightBlue);
+        Command(ID_FILE_EXIT);
+    });
+    EXPECT_EQ(ReadBytes(set), "한국 서울 1\n");
+}
+
+// The system's open dialog, offering question-set files; the chosen path comes
+// back as UTF-8, and the working directory stays where it was.
+TEST_F(CKirabelDlgTest, TheOpenDialogHandsOnTheChosenPath) {
+    const std::string chosen = Write("한국어 単語.krb", SetFile(0, 0));
+    Run([&] {
+        const std::wstring before = fs::current_path().wstring();
+        std::wstring name, filter;
+        std::string path;
+        WithinModal([&] { path = m_dlg.RealChooseSetFile(); },
+                    [&](HWND dialog) {
+                        constexpr int kFileName = 0x47C; // cmb13
+                        constexpr int kFileType = 0x470; // cmb1
+                        name = TextOf(GetDlgItem(dialog, kFileName));
+                        filter = TextOf(GetDlgItem(dialog, kFileType));
+                        SetDlgItemTextW(dialog, kFileName, W(chosen).c_str());
+                        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+                    });
+        EXPECT_EQ(name, L"*.krb");
+        EXPECT_EQ(filter, L"問題集ファイル(*.krb)");
+        EXPECT_EQ(fs::path(W(path)), fs::path(W(chosen)));
+        EXPECT_EQ(fs::current_path().wstring(), before);
+    });
+}
+
+// A picture of the window mid-drill for the README: the first question of the
+// sample set answered right.
+TEST_F(CKirabelDlgTest, Screenshot) {
+    Run([&] {
+        QuestionSet::SeedRandom(7);
+        const std::string sample = "\n" + ReadBytes(KIRABEL_SAMPLE);
+        Open(Write("sample.krb", sample.substr(1)));
+        // The answer follows the question shown at the start of its line.
+        std::string question;
+        ASSERT_TRUE(Cp932::FromUtf8(U8(TextOf(Item(IDC_QUESTION_LABEL))), question));
+        const std::string line = "\n" + question + " ";
+        const std::size_t answer = sample.find(line) + line.size();
+        Type(W(Cp932::ToUtf8(sample.substr(answer, sample.find(' ', answer) - answer))));
+        Press(VK_RETURN);
+        ASSERT_TRUE(IsWindowVisible(Item(IDC_RIGHT_MARK)));
+
+        // The window as drawn on the screen: its client area with the menu bar
+        // above it, as the Linux picture shows it.
+        RedrawWindow(m_hwnd, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Pump();
+        MENUBARINFO menu{};
+        menu.cbSize = sizeof(menu);
+        ASSERT_TRUE(GetMenuBarInfo(m_hwnd, OBJID_MENU, 0, &menu));
+        RECT window{}, client{};
+        GetWindowRect(m_hwnd, &window);
+        GetClientRect(m_hwnd, &client);
+        MapWindowPoints(m_hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        const int left = client.left - window.left, top = menu.rcBar.top - window.top;
+        const int width = client.right - client.left, height = client.bottom - menu.rcBar.top;
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        HDC screen = GetWindowDC(m_hwnd);
+        ASSERT_TRUE(BitBlt(dc, 0, 0, width, height, screen, left, top, SRCCOPY));
+        ReleaseDC(m_hwnd, screen);
+        GdiFlush();
+        const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+        std::vector<std::uint8_t> rgb;
+        for (int y = 0; y < height; ++y) {
+            const auto* row = static_cast<const std::uint8_t*>(bits) + y * stride;
+            for (int x = 0; x < width; ++x) {
+                rgb.insert(rgb.end(), {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]});
+            }
+        }
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        testsupport::WriteBytes(KIRABEL_SCREENSHOT, PngWriter::Encode(width, height, rgb));
+        Command(ID_FILE_EXIT);
+    });
+}
+
+} // namespace
