@@ -173,14 +173,13 @@ AtomicFile::Impl::Impl(const std::string& path) : m_target(LongPath::Of(path)) {
     }
     BY_HANDLE_FILE_INFORMATION info{};
     const bool known = ::GetFileInformationByHandle(probe, &info) != 0;
-    bool throughLink = false;
-    if (known && own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        // Save through a symbolic link into its target; the link itself stays.
-        std::wstring final = FinalPathOf(probe);
-        throughLink = final.empty();
-        if (!throughLink) {
-            m_target = std::move(final);
-        }
+    // Save through a symbolic link into its target; the link itself stays.
+    // Asked of every file, as Wine shows a Unix link as a plain one.
+    std::wstring final = known && info.nNumberOfLinks == 1 ? FinalPathOf(probe) : L"";
+    const bool throughLink = final.empty() && own != INVALID_FILE_ATTRIBUTES &&
+                             (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (!final.empty()) {
+        m_target = std::move(final);
     }
     ::CloseHandle(probe);
     if (!known || !FileSystem::IsWritable(path)) {

@@ -136,7 +136,8 @@ bool AppendEncoded(std::string& out, std::wstring_view wide) {
 } // namespace
 
 bool Cp932::IsAvailable() {
-    return ::IsValidCodePage(kCodePage) != 0;
+    static const bool available = ::IsValidCodePage(kCodePage) != 0;
+    return available;
 }
 
 std::string Cp932::ToUtf8(std::string_view bytes) {
