@@ -38,12 +38,12 @@ public:
     }
 
 protected:
-    QString ChooseSetFile() override { return m_path; }
+    std::string ChooseSetFile() override { return m_path.toStdString(); }
     void ShowWarning(const std::string& text) override {
         std::fprintf(stderr, "the window reported: %s\n", text.c_str());
         m_failed = true;
     }
-    bool AskCloseAnyway(const std::string&) override { return true; }
+    bool AskYesNo(const std::string&) override { return true; }
 
 private:
     QString m_path;

@@ -1,32 +1,29 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 
 // One line of a question-set file: question, expected answer and how often it
 // was answered correctly. Texts are the file's own bytes, never converted.
 class Question {
-    struct InPlace {};
-
 public:
     Question(std::string question, std::string answer, int correctCount);
-    // The same record with its texts built right in it from the bytes of a
-    // line, as the file reader does a million times for a large file.
-    static std::unique_ptr<Question> FromBytes(std::string_view question, std::string_view answer,
-                                               int correctCount) {
-        return std::unique_ptr<Question>(new Question(InPlace{}, question, answer, correctCount));
-    }
+    // The same record with its texts in the given memory, as the file reader
+    // makes one for every line of a file.
+    Question(std::string_view question, std::string_view answer, int correctCount,
+             std::pmr::memory_resource* memory)
+        : m_question(question, memory), m_answer(answer, memory), m_correctCount(correctCount) {}
 
-    std::string GetQuestion() const { return m_question; }
-    std::string GetAnswer() const { return m_answer; }
+    std::string GetQuestion() const { return std::string(m_question); }
+    std::string GetAnswer() const { return std::string(m_answer); }
     // The same bytes, without a copy.
-    const std::string& QuestionBytes() const { return m_question; }
-    const std::string& AnswerBytes() const { return m_answer; }
+    std::string_view QuestionBytes() const { return m_question; }
+    std::string_view AnswerBytes() const { return m_answer; }
 
     // Exactly the same bytes as the answer: nothing trimmed, folded or normalised.
-    bool IsCorrect(std::string reply) const { return reply == m_answer; }
+    bool IsCorrect(std::string reply) const { return std::string_view(reply) == m_answer; }
 
     // Stops at the top of the range instead of wrapping to a negative count.
     void AddCorrect();
@@ -43,10 +40,7 @@ public:
     char* CopyLine(char* out) const;
 
 private:
-    Question(InPlace, std::string_view question, std::string_view answer, int correctCount)
-        : m_question(question), m_answer(answer), m_correctCount(correctCount) {}
-
-    std::string m_question;
-    std::string m_answer;
+    std::pmr::string m_question;
+    std::pmr::string m_answer;
     int m_correctCount;
 };

@@ -5,6 +5,7 @@
 #include "questions/Messages.h"
 #include "questions/Question.h"
 #include "questions/QuestionSetFile.h"
+#include "questions/RecordArena.h"
 #include "questions/TextFileReader.h"
 #include "questions/TextFileWriter.h"
 
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <random>
 #include <stdexcept>
 #include <utility>
@@ -76,8 +78,8 @@ private:
     static std::uint64_t Print(const RecordKey& key) {
         std::uint64_t head = 0;
         std::memcpy(&head, key.first.data(), std::min<std::size_t>(key.first.size(), 8));
-        const std::uint64_t mixed = (head ^ key.first.size() << 56 ^ key.second.size() << 48) *
-                                    0x9e3779b97f4a7c15ULL;
+        const std::uint64_t mixed =
+            (head ^ key.first.size() << 56 ^ key.second.size() << 48) * 0x9e3779b97f4a7c15ULL;
         return mixed >> (64 - kBitsLog2);
     }
 
@@ -94,12 +96,30 @@ QuestionSet::QuestionSet(QuestionSet* other)
     : m_questions(other->m_questions), m_path(other->m_path), m_ownsQuestions(false),
       m_unreadable(other->m_unreadable), m_encoding(other->m_encoding) {}
 
-QuestionSet::~QuestionSet() {
-    if (m_ownsQuestions) {
-        for (Question* question : m_questions) {
-            delete question;
-        }
+// The records live in the arena or in m_appended; a sharing set has neither.
+QuestionSet::~QuestionSet() = default;
+
+void QuestionSet::Append(std::unique_ptr<Question> question) {
+    if (!m_ownsQuestions) {
+        ThrowSharingAppend();
     }
+    if (question) {
+        m_questions.push_back(question.get());
+        m_appended.push_back(std::move(question));
+    }
+}
+
+Question* QuestionSet::AppendRead(std::string_view question, std::string_view answer, int count,
+                                  unsigned char end) {
+    if (!m_arena) {
+        m_arena = std::make_unique<RecordArena>();
+    }
+    void* place = m_arena->allocate(sizeof(Question), alignof(Question));
+    auto* record = new (place) Question(question, answer, count, m_arena.get());
+    m_questions.push_back(record);
+    m_savedCounts.push_back(count);
+    m_lineEnds.push_back(end);
+    return record;
 }
 
 void QuestionSet::ThrowSharingAppend() {
@@ -253,11 +273,10 @@ void QuestionSet::TakeOverChangedFile() {
     }
 
     // The set is now the new content, with the raises on it still to be saved.
-    for (Question* record : m_questions) {
-        delete record;
-    }
     m_questions = std::move(fresh->m_questions);
     fresh->m_questions.clear();
+    m_arena = std::move(fresh->m_arena);
+    m_appended = std::move(fresh->m_appended);
     m_unreadable = fresh->m_unreadable;
     m_writable = fresh->m_writable;
     m_lastLineCut = fresh->m_lastLineCut;
@@ -308,7 +327,7 @@ void QuestionSet::Write() {
         }
         const std::string_view end = endOf(i);
         const std::size_t room =
-            question->LineSizeLimit() + (tail ? 1 + tail->size() : 0) + end.size();
+            1 + question->LineSizeLimit() + (tail ? 1 + tail->size() : 0) + end.size();
         if (capacity - used < room) {
             writer.Write(std::string_view(chunk.get(), used));
             used = 0;
@@ -317,7 +336,15 @@ void QuestionSet::Write() {
                 chunk = std::make_unique_for_overwrite<char[]>(capacity);
             }
         }
-        char* out = question->CopyLine(chunk.get() + used);
+        char* out = chunk.get() + used;
+        if (i == 0 && m_encoding != TextEncoding::kUtf8WithMark &&
+            TextFileReader::StartsWithMark(question->QuestionBytes())) {
+            // Spaces before the first question go, as everywhere; but a
+            // question that would then open the file as a byte order mark
+            // keeps one, so that the file reads the same next time.
+            *out++ = ' ';
+        }
+        out = question->CopyLine(out);
         if (tail) {
             *out++ = ' ';
             out = std::copy(tail->begin(), tail->end(), out);

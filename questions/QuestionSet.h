@@ -13,6 +13,7 @@
 #include <vector>
 
 class Question;
+class RecordArena;
 
 // The records of one question-set file, in file order, with the file's path.
 // A set made with the sharing constructor lists another set's records without
@@ -36,24 +37,13 @@ public:
     Question* At(std::size_t index) const { return m_questions.at(index); }
 
     // Appends a record that this set then owns; a sharing set throws std::logic_error.
-    // Inline: the reader appends once for every line of a file.
-    void Append(std::unique_ptr<Question> question) {
-        if (!m_ownsQuestions) {
-            ThrowSharingAppend();
-        }
-        if (question) {
-            m_questions.push_back(question.release());
-        }
-    }
+    void Append(std::unique_ptr<Question> question);
 
     // What the reader tells the set besides its records.
-    // A record read from the file, with what ended its line (a TextFileReader::LineEnd).
-    void AppendRead(std::unique_ptr<Question> question, int count, unsigned char end) {
-        m_questions.push_back(question.get());
-        question.release();
-        m_savedCounts.push_back(count);
-        m_lineEnds.push_back(end);
-    }
+    // A record read from the file, made in the set's own memory, with what
+    // ended its line (a TextFileReader::LineEnd). Inline: it runs for every line.
+    Question* AppendRead(std::string_view question, std::string_view answer, int count,
+                         unsigned char end);
     // Bytes after the third token of the record's line, written back after its count.
     void SetLineTail(const Question* question, std::string tail);
     // Everything after the last record the reader took, written back verbatim.
@@ -107,6 +97,10 @@ private:
 
     std::vector<Question*> m_questions;
     std::string m_path;
+    // Where the records that this set owns live: those read from the file,
+    // and those appended one by one.
+    std::unique_ptr<RecordArena> m_arena;
+    std::vector<std::unique_ptr<Question>> m_appended;
     bool m_ownsQuestions = true;
     bool m_unreadable = false;
     bool m_writable = true;

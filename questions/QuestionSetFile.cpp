@@ -54,12 +54,11 @@ std::unique_ptr<QuestionSet> LoadQuestionSet(std::string path) {
             const std::string_view answer = tokens.NextTokenView();
             const std::string_view countToken = tokens.NextTokenView();
             const int count = ToNumber(countToken.data(), countToken.size());
-            auto record = Question::FromBytes(question, answer, count);
+            const Question* record = set->AppendRead(question, answer, count, end);
             std::string tail = tokens.RestOfLine();
             if (!tail.empty()) {
-                set->SetLineTail(record.get(), std::move(tail));
+                set->SetLineTail(record, std::move(tail));
             }
-            set->AppendRead(std::move(record), count, end);
             if (unterminated && reader.StoppedAtEndMark()) {
                 set->SetLastLineCut();
             }

@@ -56,17 +56,40 @@ bool TextFileReader::Fill() {
     return true;
 }
 
+namespace {
+
+// The byte order marks the reader looks for; UTF-32 LE before UTF-16 LE, whose
+// mark starts the other's.
+struct Mark {
+    std::string_view bytes;
+    const char* foreign; // null for UTF-8's own
+};
+constexpr Mark kMarks[] = {{"\xef\xbb\xbf", nullptr},
+                           {std::string_view("\xff\xfe\0\0", 4), "UTF-32"},
+                           {std::string_view("\0\0\xfe\xff", 4), "UTF-32"},
+                           {"\xff\xfe", "UTF-16"},
+                           {"\xfe\xff", "UTF-16"}};
+
+const Mark* MarkAt(const char* data, std::size_t size) {
+    for (const Mark& mark : kMarks) {
+        if (StartsWith(data, size, mark.bytes)) {
+            return &mark;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool TextFileReader::StartsWithMark(std::string_view bytes) {
+    return MarkAt(bytes.data(), bytes.size()) != nullptr;
+}
+
 void TextFileReader::TakeMark() {
-    const char* data = m_buffer.get();
-    // UTF-32 LE before UTF-16 LE: its mark starts with the other's.
-    if (StartsWith(data, m_end, "\xef\xbb\xbf")) {
-        m_utf8Mark = true;
-        m_pos = 3;
-    } else if (StartsWith(data, m_end, std::string_view("\xff\xfe\0\0", 4)) ||
-               StartsWith(data, m_end, std::string_view("\0\0\xfe\xff", 4))) {
-        m_foreignMark = "UTF-32";
-    } else if (StartsWith(data, m_end, "\xff\xfe") || StartsWith(data, m_end, "\xfe\xff")) {
-        m_foreignMark = "UTF-16";
+    if (const Mark* mark = MarkAt(m_buffer.get(), m_end)) {
+        m_foreignMark = mark->foreign;
+        m_utf8Mark = mark->foreign == nullptr;
+        m_pos = m_utf8Mark ? mark->bytes.size() : 0;
     }
 }
 

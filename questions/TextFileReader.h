@@ -27,6 +27,9 @@ public:
         return kBytes[end];
     }
 
+    // Whether the bytes start with a byte order mark that the reader takes as one.
+    static bool StartsWithMark(std::string_view bytes);
+
     explicit TextFileReader(const std::string& path);
     TextFileReader(const TextFileReader&) = delete;
     TextFileReader& operator=(const TextFileReader&) = delete;

@@ -37,15 +37,24 @@ void QuizSession::Save() {
     if (!m_set) {
         return;
     }
-    // A save may take over the records of a file changed by another program;
-    // the drill then goes on with those, from the same question if it is still there.
+    // A save may take over the records of a file changed by another program,
+    // even one that then fails to write; the drill goes on with those, from
+    // the same question if it is still there.
     const auto replaced = m_set->Replaced();
+    const auto followReplaced = [&] {
+        if (m_set->Replaced() != replaced) {
+            m_current = m_set->Followed();
+            m_pool = std::make_unique<QuestionSet>(m_set.get());
+        }
+    };
     m_set->Follow(m_current);
-    m_set->Save();
-    if (m_set->Replaced() != replaced) {
-        m_current = m_set->Followed();
-        m_pool = std::make_unique<QuestionSet>(m_set.get());
+    try {
+        m_set->Save();
+    } catch (...) {
+        followReplaced();
+        throw;
     }
+    followReplaced();
 }
 
 bool QuizSession::IsSetWritable() const {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,16 +71,19 @@ std::string CountText(std::string_view digits, int raise) {
     return std::to_string(std::min<long long>(value, INT_MAX));
 }
 
+// UTF-8's byte order mark, then those of UTF-16 and UTF-32, which are refused.
+constexpr std::string_view kMarks[] = {"\xef\xbb\xbf", std::string_view("\xff\xfe", 2),
+                                       std::string_view("\xfe\xff", 2),
+                                       std::string_view("\0\0\xfe\xff", 4)};
+
 std::optional<Expected> Model(std::string_view in) {
     constexpr auto npos = std::string_view::npos;
-    for (const std::string_view mark :
-         {std::string_view("\xff\xfe", 2), std::string_view("\xfe\xff", 2),
-          std::string_view("\0\0\xfe\xff", 4)}) {
+    for (const std::string_view mark : std::span(kMarks).subspan(1)) {
         if (in.substr(0, mark.size()) == mark) {
             return std::nullopt; // UTF-16 or UTF-32: refused
         }
     }
-    const bool marked = in.substr(0, 3) == "\xef\xbb\xbf";
+    const bool marked = in.substr(0, 3) == kMarks[0];
     const bool utf8 = marked || (IsUtf8(in) && std::any_of(in.begin(), in.end(), [](char c) {
                                      return static_cast<unsigned char>(c) >= 0x80;
                                  }));
@@ -113,6 +117,15 @@ std::optional<Expected> Model(std::string_view in) {
         }
         out.records.push_back(
             {std::string(field[0]), std::string(field[1]), std::stoi(CountText(field[2], 0))});
+        if (out.records.size() == 1 && !marked) {
+            // A first question that would read as a byte order mark keeps a space before it.
+            for (const std::string_view mark : kMarks) {
+                if (field[0].substr(0, mark.size()) == mark) {
+                    out.savedRaised += ' ';
+                    break;
+                }
+            }
+        }
         out.savedRaised.append(field[0]).append(" ").append(field[1]).append(" ");
         out.savedRaised.append(CountText(field[2], 1));
         if (const std::size_t tail = line.find_first_not_of(' ', at); tail != npos) {

@@ -180,7 +180,7 @@ TEST_F(QuestionSetFile, UnreadablePathIsNeverSavedOver) {
     const fs::path missing = m_dir.Path() / "missing.krb", folder = m_dir.Path() / "folder.krb";
     fs::create_directory(folder);
     for (const fs::path& path : {missing, folder}) {
-        auto set = LoadQuestionSet(path.string());
+        auto set = LoadQuestionSet(Utf8Of(path));
         EXPECT_EQ(set->Size(), 0u);
         set->Save();
     }

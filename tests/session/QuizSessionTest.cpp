@@ -239,6 +239,18 @@ TEST_F(Session, AChangedFileThatCannotBeReadIsNotWrittenAndProgressWaits) {
     EditOutside(m_path, "a A 0\r\nb B 6\r\n");
     m_session.Save();
     EXPECT_EQ(ReadBytes(m_path), "a A 1\r\nb B 6\r\n");
+
+    // Taken over, then not writable: the drill goes on with what was read.
+    m_session.ShowNextQuestion();
+    Reply("A");
+    EditOutside(m_path, "a A 5\r\nc C 9\r\n");
+    std::filesystem::permissions(PathOf(m_path), std::filesystem::perms::owner_read);
+    EXPECT_THROW(m_session.Save(), CpException);
+    m_session.ShowNextQuestion();
+    Reply("A");
+    std::filesystem::permissions(PathOf(m_path), std::filesystem::perms::owner_all);
+    m_session.Save();
+    EXPECT_EQ(ReadBytes(m_path), "a A 7\r\nc C 9\r\n");
 }
 
 } // namespace

@@ -1,0 +1,444 @@
+#include "questions/AtomicFile.h"
+
+#include "questions/FileSystem.h"
+#include "questions/LongPath.h"
+
+#include <random>
+#include <string>
+#include <string_view>
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// A file that another program holds open is waited for about a second.
+constexpr int kAttempts = 20;
+constexpr DWORD kPauseMilliseconds = 50;
+
+// What a save carries over from the file it replaces. Archive is set anyway:
+// it tells backup programs that the content changed, as any write does.
+constexpr DWORD kCarriedAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+constexpr std::wstring_view kRandomLetters =
+    L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kRandomLength = 6;
+
+// Another program has the file open without sharing it, for now.
+bool IsBusy(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// The same, as a replace or a move over such a file reports it.
+bool IsBusyTarget(DWORD error) {
+    return IsBusy(error) || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+// Tries again while `busy` says the failure may pass; the last error stays.
+template <typename Attempt> bool Retried(Attempt attempt, bool (*busy)(DWORD)) {
+    for (int done = 1;; ++done) {
+        if (attempt()) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        if (done == kAttempts || !busy(error)) {
+            ::SetLastError(error);
+            return false;
+        }
+        ::Sleep(kPauseMilliseconds);
+    }
+}
+
+// Wine's ReplaceFileW renames the replaced file away and deletes it before it
+// moves the new one in: a save killed in between leaves no file at all. Its
+// MoveFileExW is one rename(2), which never does.
+bool RunsOnWine() {
+    static const bool wine = [] {
+        const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+        return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
+}
+
+// ".set.krb." for set.krb: the start of the name of every temporary file that
+// a save of it makes, followed by the saving process's id and a random part.
+std::wstring TemporaryPrefix(const std::wstring& name) {
+    return L"." + name + L".";
+}
+
+// Whether the process with this id may still be writing a temporary file made
+// at `made`. Windows hands ids out again soon: a process that started after the
+// file was made is another program.
+bool IsSaving(DWORD pid, const FILETIME& made) {
+    const HANDLE process =
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
+    if (process == nullptr) {
+        return ::GetLastError() == ERROR_ACCESS_DENIED; // it runs, under another user
+    }
+    bool saving = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    FILETIME started, exited, kernel, user;
+    if (saving && ::GetProcessTimes(process, &started, &exited, &kernel, &user) &&
+        ::CompareFileTime(&started, &made) > 0) {
+        saving = false;
+    }
+    ::CloseHandle(process);
+    return saving;
+}
+
+// The path a handle reached, links followed, in the "\\?\" form; empty on failure.
+std::wstring FinalPathOf(HANDLE file) {
+    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    std::wstring path;
+    DWORD size = ::GetFinalPathNameByHandleW(file, nullptr, 0, kFlags);
+    while (size > 0) {
+        path.resize(size);
+        const DWORD length = ::GetFinalPathNameByHandleW(file, path.data(), size, kFlags);
+        if (length < size) {
+            path.resize(length);
+            return path;
+        }
+        size = length;
+    }
+    return {};
+}
+
+} // namespace
+
+class AtomicFile::Impl {
+public:
+    explicit Impl(const std::string& path);
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+    ~Impl();
+
+    bool Write(const char* data, std::size_t size);
+    bool Commit();
+    const FileStamp& Stamp() const { return m_stamp; }
+
+private:
+    bool OpenTemporary();
+    bool OpenInPlace(bool existing);
+    void WriteAll(const char* data, std::size_t size);
+    bool Reserve(std::uint64_t size, std::uint64_t current);
+    bool WritePendingInPlace();
+    bool PinWriteTime();
+    bool MoveIn();
+    bool PutInPlace();
+    void Discard();
+    void RemoveLeftovers() const;
+
+    std::wstring m_target;
+    std::wstring m_temporary;
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+    bool m_failed = false;
+    bool m_committed = false;
+    bool m_created = false;
+    bool m_existed = false;
+    DWORD m_attributes = 0; // the replaced file's, to carry over
+    std::string m_pending;  // the content of an in-place write, until Commit
+    FileStamp m_stamp;
+};
+
+AtomicFile::AtomicFile(const std::string& path) : m_impl(std::make_unique<Impl>(path)) {}
+
+AtomicFile::~AtomicFile() = default;
+
+bool AtomicFile::Write(const char* data, std::size_t size) {
+    return m_impl->Write(data, size);
+}
+
+bool AtomicFile::Commit() {
+    return m_impl->Commit();
+}
+
+const FileStamp& AtomicFile::Stamp() const {
+    return m_impl->Stamp();
+}
+
+AtomicFile::Impl::Impl(const std::string& path) : m_target(LongPath::Of(path)) {
+    if (m_target.empty()) {
+        m_failed = true;
+        return;
+    }
+    const DWORD own = ::GetFileAttributesW(m_target.c_str()); // of a link, not its target
+    const HANDLE probe = ::CreateFileW(m_target.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        // A new file: written beside, then moved in, or else created directly.
+        m_failed =
+            ::GetLastError() != ERROR_FILE_NOT_FOUND || (!OpenTemporary() && !OpenInPlace(false));
+        return;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(probe, &info) != 0;
+    // Save through a symbolic link into its target; the link itself stays.
+    // Asked of every file, as Wine shows a Unix link as a plain one.
+    std::wstring final = known && info.nNumberOfLinks == 1 ? FinalPathOf(probe) : L"";
+    const bool throughLink = final.empty() && own != INVALID_FILE_ATTRIBUTES &&
+                             (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (!final.empty()) {
+        m_target = std::move(final);
+    }
+    ::CloseHandle(probe);
+    if (!known || !FileSystem::IsWritable(path)) {
+        m_failed = true;
+        return;
+    }
+    m_existed = true;
+    m_attributes = info.dwFileAttributes & kCarriedAttributes;
+    // Replacing a hard-linked file by a new one would split the links.
+    if (throughLink || info.nNumberOfLinks > 1 || !OpenTemporary()) {
+        m_failed = !OpenInPlace(true);
+    }
+}
+
+AtomicFile::Impl::~Impl() {
+    if (!m_committed) {
+        Discard();
+    }
+}
+
+bool AtomicFile::Impl::OpenTemporary() {
+    const std::wstring prefix = LongPath::FolderOf(m_target) + L"\\" +
+                                TemporaryPrefix(LongPath::NameOf(m_target)) +
+                                std::to_wstring(::GetCurrentProcessId()) + L".";
+    std::random_device random;
+    std::uniform_int_distribution<std::size_t> letter(0, kRandomLetters.size() - 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::wstring name = prefix;
+        for (std::size_t i = 0; i < kRandomLength; ++i) {
+            name += kRandomLetters[letter(random)];
+        }
+        // Shared with nobody while it is written, and made with the attributes
+        // it is to have, so that a save cut short after the move has them too.
+        const HANDLE file =
+            ::CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr,
+                          CREATE_NEW, m_attributes | FILE_ATTRIBUTE_ARCHIVE, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            m_file = file;
+            m_temporary = std::move(name);
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool AtomicFile::Impl::OpenInPlace(bool existing) {
+    // Not truncated now: the old content stays until the new one is written.
+    const bool opened = Retried(
+        [&] {
+            m_file = ::CreateFileW(m_target.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ, nullptr, existing ? OPEN_EXISTING : CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+            return m_file != INVALID_HANDLE_VALUE;
+        },
+        IsBusy);
+    m_created = opened && !existing;
+    return opened;
+}
+
+void AtomicFile::Impl::Discard() {
+    if (m_file != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(m_file);
+        m_file = INVALID_HANDLE_VALUE;
+    }
+    if (!m_temporary.empty()) {
+        Retried([&] { return ::DeleteFileW(m_temporary.c_str()) != 0; }, IsBusy);
+        m_temporary.clear();
+    }
+    if (m_created) {
+        // A file this save created and could not finish is not left behind.
+        Retried([&] { return ::DeleteFileW(m_target.c_str()) != 0; }, IsBusy);
+        m_created = false;
+    }
+}
+
+bool AtomicFile::Impl::Write(const char* data, std::size_t size) {
+    if (m_failed) {
+        return false;
+    }
+    if (m_temporary.empty()) {
+        // In place, the file is not touched before the whole content is known
+        // and room for it is reserved: a full disk then fails before the first
+        // byte is overwritten.
+        m_pending.append(data, size);
+        return true;
+    }
+    WriteAll(data, size);
+    return !m_failed;
+}
+
+void AtomicFile::Impl::WriteAll(const char* data, std::size_t size) {
+    constexpr std::size_t kPiece = std::size_t{1} << 30;
+    while (!m_failed && size > 0) {
+        const DWORD piece = static_cast<DWORD>(size < kPiece ? size : kPiece);
+        DWORD done = 0;
+        if (!::WriteFile(m_file, data, piece, &done, nullptr) || done == 0) {
+            m_failed = true;
+            break;
+        }
+        data += done;
+        size -= done;
+    }
+}
+
+bool AtomicFile::Impl::Reserve(std::uint64_t size, std::uint64_t current) {
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+    if (::SetFileInformationByHandle(m_file, FileAllocationInfo, &allocation, sizeof allocation)) {
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) {
+        return false;
+    }
+    // A file system that cannot reserve (Wine's): the free space must cover
+    // the growth at least.
+    ULARGE_INTEGER available{};
+    const std::wstring folder = LongPath::FolderOf(m_target) + L"\\";
+    return !::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) ||
+           available.QuadPart >= size - current;
+}
+
+bool AtomicFile::Impl::WritePendingInPlace() {
+    LARGE_INTEGER current{};
+    if (!::GetFileSizeEx(m_file, &current)) {
+        return false;
+    }
+    const std::uint64_t size = m_pending.size();
+    const auto had = static_cast<std::uint64_t>(current.QuadPart);
+    // A write that could not finish must not start. (A smaller reservation
+    // than the file would cut it, so only growth is reserved.)
+    if (size > had && !Reserve(size, had)) {
+        return false;
+    }
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(m_file, start, nullptr, FILE_BEGIN)) {
+        return false;
+    }
+    WriteAll(m_pending.data(), m_pending.size());
+    m_pending.clear();
+    m_pending.shrink_to_fit();
+    return !m_failed && ::SetEndOfFile(m_file) != 0;
+}
+
+bool AtomicFile::Impl::PinWriteTime() {
+    // A time set on the handle is the one the file keeps: a file system that
+    // would stamp the close, or the writes, later then cannot make the stamp
+    // below differ from the file's.
+    FILETIME now{};
+    ::GetSystemTimePreciseAsFileTime(&now);
+    return ::SetFileTime(m_file, nullptr, nullptr, &now) != 0;
+}
+
+bool AtomicFile::Impl::MoveIn() {
+    return Retried(
+        [&] {
+            return ::MoveFileExW(m_temporary.c_str(), m_target.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        },
+        IsBusyTarget);
+}
+
+bool AtomicFile::Impl::PutInPlace() {
+    if (!m_existed) {
+        return MoveIn();
+    }
+    if (RunsOnWine()) {
+        if (!MoveIn()) {
+            return false;
+        }
+    } else if (!Retried(
+                   [&] {
+                       // Keeps the replaced file's creation time, DACL, short
+                       // name and streams, and merges its attributes.
+                       return ::ReplaceFileW(m_target.c_str(), m_temporary.c_str(), nullptr,
+                                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                             nullptr) != 0;
+                   },
+                   IsBusyTarget)) {
+        const bool gone = ::GetFileAttributesW(m_target.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                          ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        if (!gone) {
+            return false;
+        }
+        // ERROR_UNABLE_TO_MOVE_REPLACEMENT: the old file is already gone. The
+        // new content, complete on disk, takes its place; if even that fails,
+        // it is the only copy and stays where it is.
+        if (!MoveIn()) {
+            m_temporary.clear();
+            return false;
+        }
+    }
+    m_temporary.clear();
+    ::SetFileAttributesW(m_target.c_str(), m_attributes | FILE_ATTRIBUTE_ARCHIVE);
+    return true;
+}
+
+bool AtomicFile::Impl::Commit() {
+    if (m_committed) {
+        return true;
+    }
+    if (m_failed || m_file == INVALID_HANDLE_VALUE) {
+        Discard();
+        return false;
+    }
+    bool ok = m_temporary.empty() ? WritePendingInPlace() : true;
+    ok = ok && PinWriteTime() && ::FlushFileBuffers(m_file);
+    // The file as it will stand: the replace keeps what makes up the stamp
+    // ("The resulting file has the same file ID as the replacement file").
+    m_stamp = ok ? FileSystem::StampOfHandle(reinterpret_cast<std::intptr_t>(m_file)) : FileStamp{};
+    ok = ::CloseHandle(m_file) && ok;
+    m_file = INVALID_HANDLE_VALUE;
+    if (ok && !m_temporary.empty()) {
+        ok = PutInPlace();
+    }
+    if (!ok) {
+        m_failed = true;
+        Discard();
+        return false;
+    }
+    m_committed = true;
+    m_created = false;
+    RemoveLeftovers();
+    return true;
+}
+
+void AtomicFile::Impl::RemoveLeftovers() const {
+    // What saves of this file left when they were killed. A process that
+    // still runs may be writing its file right now: that one stays.
+    const std::wstring folder = LongPath::FolderOf(m_target);
+    const std::wstring prefix = TemporaryPrefix(LongPath::NameOf(m_target));
+    WIN32_FIND_DATAW entry{};
+    const HANDLE listing =
+        ::FindFirstFileExW((folder + L"\\" + prefix + L"*").c_str(), FindExInfoBasic, &entry,
+                           FindExSearchNameMatch, nullptr, 0);
+    if (listing == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::wstring_view name = entry.cFileName;
+        if (!name.starts_with(prefix) || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            continue;
+        }
+        // <pid>.<random>, as OpenTemporary names it.
+        const std::wstring_view rest = name.substr(prefix.size());
+        const std::size_t dot = rest.find(L'.');
+        if (dot == 0 || dot == std::wstring_view::npos || dot > 10 ||
+            rest.size() - dot != kRandomLength + 1 ||
+            rest.substr(0, dot).find_first_not_of(L"0123456789") != std::wstring_view::npos) {
+            continue;
+        }
+        const unsigned long long pid = std::stoull(std::wstring(rest.substr(0, dot)));
+        if (pid <= MAXDWORD && !IsSaving(static_cast<DWORD>(pid), entry.ftCreationTime)) {
+            ::DeleteFileW((folder + L"\\" + std::wstring(name)).c_str());
+        }
+    } while (::FindNextFileW(listing, &entry));
+    ::FindClose(listing);
+}

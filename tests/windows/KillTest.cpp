@@ -1,0 +1,128 @@
+// Saves killed at random moments, as a crash or a power cut would end them:
+// every kill leaves the old file or the new one, never a mix or a short file.
+#include "questions/Question.h"
+#include "questions/QuestionSetFile.h"
+#include "tests/TestSupport.h"
+#include "tests/windows/SaveLoop.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+
+namespace {
+
+constexpr UINT kKilled = 77;
+
+// The file a set of "qN aN count" records saves as.
+std::string Lines(int records, int count) {
+    std::string text;
+    for (int i = 0; i < records; ++i) {
+        text += "q" + std::to_string(i) + " a" + std::to_string(i) + " " + std::to_string(count) +
+                "\r\n";
+    }
+    return text;
+}
+
+// The count that every line of a file written by Lines holds, or -1 when the
+// lines are not all alike (a mix of two saves, or a short file).
+void LoadRaiseAllSave(const fs::path& path) {
+    auto set = LoadQuestionSet(Utf8Of(path));
+    for (std::size_t i = 0; i < set->Size(); ++i) {
+        set->At(i)->AddCorrect();
+    }
+    set->Save();
+}
+
+int CommonCount(const std::string& text, int records) {
+    const std::size_t end = text.find("\r\n");
+    if (end == std::string::npos) {
+        return -1;
+    }
+    const int count = std::atoi(text.c_str() + text.rfind(' ', end) + 1);
+    return text == Lines(records, count) ? count : -1;
+}
+
+TEST(KilledSave, EveryKillLeavesTheOldOrTheNewFile) {
+    constexpr int kRecords = 40000, kKills = 60;
+    TempDir dir;
+    const fs::path file = dir.Path() / "big.krb";
+    WriteBytes(file, Lines(kRecords, 0));
+    std::mt19937 random(4711);
+    int last = 0, changed = 0;
+    std::set<std::string> leftovers;
+    for (int kill = 0; kill < kKills; ++kill) {
+        // Hidden every other time: no kill may lose the attribute either.
+        const DWORD hidden = kill % 2 ? FILE_ATTRIBUTE_HIDDEN : 0;
+        ASSERT_TRUE(SetFileAttributesW(file.c_str(), hidden | FILE_ATTRIBUTE_ARCHIVE));
+        {
+            SaveLoop child(file.wstring());
+            Sleep(std::uniform_int_distribution<DWORD>(0, 60)(random));
+            ASSERT_EQ(child.Kill(kKilled), kKilled) << "kill " << kill << ": the child ended";
+        }
+        const int count = CommonCount(ReadBytes(file), kRecords);
+        ASSERT_GE(count, last) << "kill " << kill << ": a mix, a short file or an older one";
+        changed += count > last;
+        last = count;
+        EXPECT_EQ(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN, hidden)
+            << "kill " << kill;
+        for (const std::string& name : NamesIn(dir.Path())) {
+            if (name != "big.krb" && leftovers.insert(name).second) {
+                ASSERT_EQ(name.rfind(".big.krb.", 0), 0u) << name;
+            }
+        }
+    }
+    std::printf("%d kills: %d found new content, the counts reached %d; %zu left a temporary "
+                "file\n",
+                kKills, changed, last, leftovers.size());
+    // One ordinary save clears what the killed ones left.
+    LoadRaiseAllSave(file);
+    EXPECT_EQ(CommonCount(ReadBytes(file), kRecords), last + 1);
+    EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string>{"big.krb"});
+}
+
+} // namespace
+
+// A save removes only what saves of the same file left that can no longer be
+// written: never the file of a process that still runs, but that of one that
+// has ended, or whose id Windows has since given to a process that started
+// after the file was made.
+TEST(KilledSave, OnlyTheFilesOfEndedSavesAreRemoved) {
+    TempDir dir, other;
+    const fs::path file = dir.Path() / "set.krb", loop = other.Path() / "loop.krb";
+    WriteBytes(file, "q a 1\r\n");
+    WriteBytes(loop, "q a 1\r\n");
+    WriteBytes(dir.Path() / "made first", "x");
+    SaveLoop ended(loop.wstring()), later(loop.wstring());
+    const std::string self = std::to_string(GetCurrentProcessId()),
+                      dead = std::to_string(ended.Pid());
+    fs::rename(dir.Path() / "made first",
+               dir.Path() / (".set.krb." + std::to_string(later.Pid()) + ".Ab3xYz"));
+    const struct {
+        std::string name;
+        bool kept;
+    } leftovers[] = {
+        {".set.krb." + std::to_string(later.Pid()) + ".Ab3xYz", false}, // the one made first
+        {".set.krb." + self + ".Ab3xYz", true},
+        {".set.krb." + dead + ".Ab3xYz", false},
+        {".other.krb." + dead + ".Ab3xYz", true},
+        {".set.krb." + dead + ".Ab3", true},
+        {".set.krb.x" + dead + ".Ab3xYz", true},
+    };
+    std::set<std::string> expected{"set.krb"};
+    for (const auto& leftover : leftovers) {
+        if (!fs::exists(dir.Path() / leftover.name)) {
+            WriteBytes(dir.Path() / leftover.name, "x"); // made while its process runs
+        }
+        if (leftover.kept) {
+            expected.insert(leftover.name);
+        }
+    }
+    ASSERT_EQ(ended.Kill(kKilled), kKilled);
+    LoadRaiseAllSave(file);
+    EXPECT_EQ(ReadBytes(file), "q a 2\r\n");
+    EXPECT_EQ(NamesIn(dir.Path()), expected);
+}

@@ -1,0 +1,13 @@
+// The test program's own main: started with the save loop's arguments, it is
+// that child instead of the tests.
+#include "tests/windows/SaveLoop.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (const int child = SaveLoop::RunIfAsked(); child >= 0) {
+        return child;
+    }
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
