@@ -1,7 +1,6 @@
 #include "app/win32/CKirabelDlg.h"
 
 #include "app/win32/CAboutBox.h"
-#include "app/win32/DialogTemplate.h"
 #include "app/win32/WindowPlacement.h"
 #include "controls/win32/WideText.h"
 #include "res/Layout.h"
@@ -39,7 +38,9 @@ std::wstring Wide(const char* utf8) {
     return WideText::FromUtf8(utf8);
 }
 
-DialogTemplate MainTemplate() {
+} // namespace
+
+DialogTemplate CKirabelDlg::Template() {
     namespace win = layout::mainWindow;
     using Kind = DialogTemplate::Kind;
     // The learner's text as it is; kept off the frame lines above it (ClipFrames).
@@ -51,22 +52,22 @@ DialogTemplate MainTemplate() {
         dialog.AddControl(Kind::Button, -1, BS_GROUPBOX, rect, L"");
     };
     frame(win::kLowerFrame);
-    dialog.AddControl(Kind::Edit, IDC_ANSWER_EDIT, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL,
-                      win::kAnswerEdit, L"");
+    // The answer box and the button start disabled, the marks hidden, as
+    // OnInitDialog leaves them: no control has to change once made.
+    dialog.AddControl(Kind::Edit, IDC_ANSWER_EDIT,
+                      WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | WS_DISABLED, win::kAnswerEdit, L"");
     dialog.AddControl(Kind::Static, IDC_QUESTION_LABEL, kLabel, win::kQuestionLabel, L"");
     dialog.AddControl(Kind::Static, IDC_ANSWER_LABEL, kLabel, win::kAnswerLabel, L"");
-    dialog.AddControl(Kind::Button, IDC_NEXT_BUTTON, BS_PUSHBUTTON | BS_BITMAP | WS_TABSTOP,
-                      win::kNextButton, L"");
+    dialog.AddControl(Kind::Button, IDC_NEXT_BUTTON,
+                      BS_PUSHBUTTON | BS_BITMAP | WS_TABSTOP | WS_DISABLED, win::kNextButton, L"");
     frame(win::kTopFrame);
     dialog.AddPicture(-1, SS_BITMAP, win::kNumberMarker, IDB_NUMBER_MARKER);
     dialog.AddControl(Kind::Static, IDC_NUMBER_LABEL, kLabel, win::kNumberLabel, L"");
     frame(win::kUpperFrame);
-    dialog.AddPicture(IDC_RIGHT_MARK, SS_BITMAP, win::kRightMark, IDB_RIGHT_MARK);
-    dialog.AddPicture(IDC_WRONG_MARK, SS_BITMAP, win::kWrongMark, IDB_WRONG_MARK);
+    dialog.AddPicture(IDC_RIGHT_MARK, SS_BITMAP, win::kRightMark, IDB_RIGHT_MARK, false);
+    dialog.AddPicture(IDC_WRONG_MARK, SS_BITMAP, win::kWrongMark, IDB_WRONG_MARK, false);
     return dialog;
 }
-
-} // namespace
 
 HBRUSH CKirabelDlg::s_backgroundBrush = nullptr;
 
@@ -79,7 +80,7 @@ CKirabelDlg::~CKirabelDlg() {
 }
 
 INT_PTR CKirabelDlg::DoModal() {
-    const DialogTemplate dialog = MainTemplate();
+    const DialogTemplate dialog = Template();
     return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.Get(), nullptr, DialogProc,
                                    reinterpret_cast<LPARAM>(this));
 }
@@ -136,10 +137,13 @@ INT_PTR CKirabelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kCheckSystem:
         m_commands.CheckSystem();
         return TRUE;
-    case kFitToLayout:
-        FitToLayout();
+    case kFitToLayout: {
+        const SIZE size = LayoutWindowSize();
+        SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         ClipFrames();
         return TRUE;
+    }
     case WM_DESTROY:
         m_hWnd = nullptr;
         return FALSE;
@@ -151,9 +155,8 @@ INT_PTR CKirabelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL CKirabelDlg::OnInitDialog() {
     DoDataExchange();
     CreateMenus();
-    FitToLayout();
+    WindowPlacement::Center(m_hWnd, nullptr, LayoutWindowSize());
     ClipFrames();
-    WindowPlacement::Center(m_hWnd, nullptr);
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -201,16 +204,15 @@ void CKirabelDlg::CreateMenus() {
     }
 }
 
-void CKirabelDlg::FitToLayout() {
+SIZE CKirabelDlg::LayoutWindowSize() const {
     RECT wanted{0, 0, layout::mainWindow::kWidth, layout::mainWindow::kHeight};
     MapDialogRect(m_hWnd, &wanted);
     RECT client{};
     GetClientRect(m_hWnd, &client);
     RECT window{};
     GetWindowRect(m_hWnd, &window);
-    SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left + wanted.right - client.right,
-                 window.bottom - window.top + wanted.bottom - client.bottom,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return {window.right - window.left + wanted.right - client.right,
+            window.bottom - window.top + wanted.bottom - client.bottom};
 }
 
 // A group frame lies above the labels it encloses, which clip their siblings
@@ -218,26 +220,26 @@ void CKirabelDlg::FitToLayout() {
 // the answer label would paint over the bottom line of its frame.
 void CKirabelDlg::ClipFrames() {
     for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) != BS_GROUPBOX) {
+        wchar_t kind[8] = {};
+        GetClassNameW(child, kind, static_cast<int>(std::size(kind)));
+        if (lstrcmpiW(kind, L"Button") != 0 ||
+            (GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) != BS_GROUPBOX) {
             continue;
         }
         RECT frame{};
         GetClientRect(child, &frame);
-        // The top line runs through the middle of the (empty) caption's line.
-        HDC dc = GetDC(child);
-        const HGDIOBJ font =
-            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(dc, &metrics);
-        SelectObject(dc, font);
-        ReleaseDC(child, dc);
+        // The top line runs through the middle of the (empty) caption's line,
+        // whose height is the dialog font's: eight vertical dialog units.
+        RECT line{0, 0, 0, 8};
+        MapDialogRect(m_hWnd, &line);
         constexpr int kLine = 2; // the etched line's width
         HRGN outline = CreateRectRgn(0, 0, frame.right, frame.bottom);
-        HRGN inside = CreateRectRgn(kLine, metrics.tmHeight / 2 + kLine, frame.right - kLine,
+        HRGN inside = CreateRectRgn(kLine, line.bottom / 2 + kLine, frame.right - kLine,
                                     frame.bottom - kLine);
         CombineRgn(outline, outline, inside, RGN_DIFF);
         DeleteObject(inside);
-        SetWindowRgn(child, outline, TRUE); // the window owns the region now
+        // The window owns the region now; nothing to redraw before it is shown.
+        SetWindowRgn(child, outline, IsWindowVisible(m_hWnd));
     }
 }
 
@@ -408,7 +410,13 @@ std::string CKirabelDlg::ChooseSetFile() {
     dialog.lpstrDefExt = suffix.c_str();
     // The working directory stays as it was.
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameW(&dialog)) {
+    // Loaded when first needed: imported, the common dialogs (and the shell
+    // they load) would slow every start of the program.
+    using OpenDialog = BOOL(WINAPI*)(OPENFILENAMEW*);
+    static const auto open = reinterpret_cast<OpenDialog>(reinterpret_cast<void (*)()>(
+        GetProcAddress(LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32),
+                       "GetOpenFileNameW")));
+    if (!open || !open(&dialog)) {
         return std::string();
     }
     return WideText::ToUtf8(path.data());

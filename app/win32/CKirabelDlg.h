@@ -2,6 +2,7 @@
 
 #include "app/DrillWindow.h"
 #include "app/WindowCommands.h"
+#include "app/win32/DialogTemplate.h"
 #include "controls/win32/CAnswerEdit.h"
 #include "controls/win32/CColorLabel.h"
 #include "session/QuizSession.h"
@@ -21,6 +22,8 @@ public:
     CKirabelDlg& operator=(const CKirabelDlg&) = delete;
     ~CKirabelDlg() override;
 
+    // The window's dialog template, from res/Layout.h.
+    static DialogTemplate Template();
     // The one modal run of the window; IDOK once it has closed.
     INT_PTR DoModal();
     // The window while it runs, else null.
@@ -71,8 +74,9 @@ private:
     // Binds the control members to the template's controls.
     void DoDataExchange();
     void CreateMenus();
-    // The client area as the layout says, now that the menu bar takes its part.
-    void FitToLayout();
+    // The window's size for the client area the layout gives, below the menu
+    // bar that the template leaves out.
+    SIZE LayoutWindowSize() const;
     void ClipFrames();
     // Saves, then ends the modal run, unless the save failed and the learner
     // keeps the window.

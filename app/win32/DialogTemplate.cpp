@@ -26,13 +26,14 @@ DialogTemplate::DialogTemplate(DWORD style, DWORD exStyle, int width, int height
 
 void DialogTemplate::AddControl(Kind kind, int id, DWORD style, const DialogRect& rect,
                                 const std::wstring& text) {
-    BeginControl(kind, id, style, rect);
+    BeginControl(kind, id, style | WS_VISIBLE, rect);
     AddText(text);
     m_words.push_back(0); // no creation data
 }
 
-void DialogTemplate::AddPicture(int id, DWORD style, const DialogRect& rect, WORD image) {
-    BeginControl(Kind::Static, id, style, rect);
+void DialogTemplate::AddPicture(int id, DWORD style, const DialogRect& rect, WORD image,
+                                bool visible) {
+    BeginControl(Kind::Static, id, style | (visible ? WS_VISIBLE : 0), rect);
     m_words.insert(m_words.end(), {kOrdinal, image});
     m_words.push_back(0);
 }
@@ -44,7 +45,7 @@ void DialogTemplate::BeginControl(Kind kind, int id, DWORD style, const DialogRe
     ++m_words[kCountIndex];
     AddDword(0); // help id
     AddDword(0); // extended style
-    AddDword(style | WS_CHILD | WS_VISIBLE);
+    AddDword(style | WS_CHILD);
     for (const int value : {rect.x, rect.y, rect.width, rect.height}) {
         m_words.push_back(static_cast<WORD>(value));
     }

@@ -21,11 +21,12 @@ public:
     void AddControl(Kind kind, int id, DWORD style, const DialogRect& rect,
                     const std::wstring& text);
     // A static picture control showing the bitmap or icon resource `image`.
-    void AddPicture(int id, DWORD style, const DialogRect& rect, WORD image);
+    void AddPicture(int id, DWORD style, const DialogRect& rect, WORD image, bool visible = true);
 
     const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
 
 private:
+    // WS_CHILD is added to `style`.
     void BeginControl(Kind kind, int id, DWORD style, const DialogRect& rect);
     void AddDword(DWORD value);
     void AddText(const std::wstring& text);

@@ -8,4 +8,6 @@ class WindowPlacement {
 public:
     // Centres `window` over `over`, or in the work area when `over` is null.
     static void Center(HWND window, HWND over);
+    // The same, giving the window a new size at once.
+    static void Center(HWND window, HWND over, SIZE size);
 };

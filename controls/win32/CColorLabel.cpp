@@ -69,6 +69,9 @@ void CColorLabel::ReplaceFont() {
 }
 
 void CColorLabel::Redraw() {
-    // RDW_UPDATENOW: painted, and so the colour request answered, before returning.
-    RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    // RDW_UPDATENOW: painted, and so the colour request answered, before
+    // returning. A label not yet shown is painted whole when it is shown.
+    if (IsWindowVisible(m_hWnd)) {
+        RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
 }
