@@ -563,17 +563,14 @@ TEST_F(CKirabelDlgTest, AMalformedFileIsReportedInAMessageBox) {
 }
 
 // No, the default, keeps the window and the progress; once the file can be
-// written again, closing saves it. Another program holds the file open without
-// sharing it, which fails a save on Windows as under Wine (where a read-only
-// attribute does not stop root).
+// written again, closing saves it.
 TEST_F(CKirabelDlgTest, AFailedSaveOnCloseAsksAndNoKeepsTheWindow) {
     int first = 0;
+    const fs::path set = testsupport::PathOf(m_set);
     const INT_PTR result = Run([&] {
         first = AnswerFirstRight();
         const Look before = Now();
-        HANDLE held = CreateFileW(testsupport::PathOf(m_set).c_str(), GENERIC_READ, 0, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        SetFileAttributesW(set.c_str(), FILE_ATTRIBUTE_READONLY);
         const Box box = AnswerBox([&] { SendMessageW(m_hwnd, WM_CLOSE, 0, 0); });
         EXPECT_EQ(box.caption, L"Kirabel");
         EXPECT_EQ(box.texts,
@@ -585,9 +582,10 @@ TEST_F(CKirabelDlgTest, AFailedSaveOnCloseAsksAndNoKeepsTheWindow) {
         EXPECT_EQ(box.focused, IDNO);
         EXPECT_TRUE(IsWindowVisible(m_hwnd));
         EXPECT_EQ(Now(), before);
-        CloseHandle(held);
+        SetFileAttributesW(set.c_str(), FILE_ATTRIBUTE_NORMAL);
         SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
     });
+    SetFileAttributesW(set.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
 }
@@ -685,6 +683,61 @@ TEST_F(CKirabelDlgTest, Screenshot) {
         DeleteDC(dc);
         testsupport::WriteBytes(KIRABEL_SCREENSHOT, PngWriter::Encode(width, height, rgb));
         Command(ID_FILE_EXIT);
+    });
+}
+
+} // namespace
+
+namespace {
+
+// Run at 150 % (LogPixels 144, see CMakeLists.txt).
+class Dpi : public CKirabelDlgTest {};
+
+// The dialog's base units in its own font, at `dpi`.
+SIZE BaseUnits(HWND dialog, UINT dpi) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof(font),
+               &font);
+    font.lfHeight = -MulDiv(layout::kDialogFontPoints, static_cast<int>(dpi), 72);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT scaled = CreateFontIndirectW(&font);
+    HGDIOBJ old = SelectObject(dc, scaled);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const wchar_t alphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, alphabet, 52, &extent);
+    SelectObject(dc, old);
+    DeleteObject(scaled);
+    DeleteDC(dc);
+    return {(extent.cx / 26 + 1) / 2, metrics.tmHeight};
+}
+
+// The window grows with the dialog font, and keeps its proportions; the
+// labels' own fonts grow with it.
+TEST_F(Dpi, KeepsItsProportionsAt150Percent) {
+    Run([&] {
+        ASSERT_EQ(GetDpiForWindow(m_hwnd), 144u);
+        RECT client{};
+        GetClientRect(m_hwnd, &client);
+        const SIZE units = BaseUnits(m_hwnd, 96);
+        const double width = MulDiv(layout::mainWindow::kWidth, units.cx, 4);
+        const double height = MulDiv(layout::mainWindow::kHeight, units.cy, 8);
+        const double grownX = client.right / width, grownY = client.bottom / height;
+        EXPECT_NEAR(grownX, 1.5, 0.1);
+        EXPECT_NEAR(grownY, 1.5, 0.1);
+        EXPECT_NEAR(grownX / grownY, 1.0, 0.03);
+
+        const struct {
+            int id;
+            LONG height, weight;
+        } labels[] = {{IDC_QUESTION_LABEL, 21, 400},
+                      {IDC_ANSWER_LABEL, 23, 400},
+                      {IDC_NUMBER_LABEL, 21, 956}};
+        for (const auto& l : labels) {
+            EXPECT_EQ(LabelAnswerOf(l.id).fontHeight, l.height) << l.id;
+            EXPECT_EQ(LabelAnswerOf(l.id).fontWeight, l.weight) << l.id;
+        }
     });
 }
 
