@@ -714,7 +714,7 @@ SIZE BaseUnits(HWND dialog, UINT dpi) {
 }
 
 // The window grows with the dialog font, and keeps its proportions; the
-// labels' own fonts grow with it.
+// labels' own fonts grow with it, and follow a change of dpi.
 TEST_F(Dpi, KeepsItsProportionsAt150Percent) {
     Run([&] {
         ASSERT_EQ(GetDpiForWindow(m_hwnd), 144u);
@@ -730,14 +730,31 @@ TEST_F(Dpi, KeepsItsProportionsAt150Percent) {
 
         const struct {
             int id;
-            LONG height, weight;
-        } labels[] = {{IDC_QUESTION_LABEL, 21, 400},
-                      {IDC_ANSWER_LABEL, 23, 400},
-                      {IDC_NUMBER_LABEL, 21, 956}};
+            LONG height, weight, heightAt96;
+        } labels[] = {{IDC_QUESTION_LABEL, 21, 400, 14},
+                      {IDC_ANSWER_LABEL, 23, 400, 15},
+                      {IDC_NUMBER_LABEL, 21, 956, 14}};
         for (const auto& l : labels) {
             EXPECT_EQ(LabelAnswerOf(l.id).fontHeight, l.height) << l.id;
             EXPECT_EQ(LabelAnswerOf(l.id).fontWeight, l.weight) << l.id;
         }
+
+        // Moved to a monitor at 100 %: the labels' fonts follow, and the client
+        // area stays the layout's in whatever dialog font the window then has.
+        RECT suggested{};
+        GetWindowRect(m_hwnd, &suggested);
+        SendMessageW(m_hwnd, WM_DPICHANGED, MAKEWPARAM(96, 96),
+                     reinterpret_cast<LPARAM>(&suggested));
+        Pump();
+        for (const auto& l : labels) {
+            EXPECT_EQ(LabelAnswerOf(l.id).fontHeight, l.heightAt96) << l.id;
+            EXPECT_EQ(LabelAnswerOf(l.id).fontWeight, l.weight) << l.id;
+        }
+        RECT wanted{0, 0, layout::mainWindow::kWidth, layout::mainWindow::kHeight};
+        MapDialogRect(m_hwnd, &wanted);
+        GetClientRect(m_hwnd, &client);
+        EXPECT_EQ(client.right, wanted.right);
+        EXPECT_EQ(client.bottom, wanted.bottom);
     });
 }
 
