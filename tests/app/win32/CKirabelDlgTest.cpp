@@ -206,7 +206,24 @@ struct Box {
     HWND owner = nullptr;
     int focused = 0; // the button Enter presses
     bool yes = false, no = false, ok = false;
+    bool icon = false; // shows an icon (the warning icon is the one asked for)
 };
+
+bool ShowsAnIcon(HWND window) {
+    bool icon = false;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) -> BOOL {
+            if (ClassOf(child) == L"Static" &&
+                (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+                SendMessageW(child, STM_GETICON, 0, 0) != 0) {
+                *reinterpret_cast<bool*>(data) = true;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&icon));
+    return icon;
+}
 
 class CKirabelDlgTest : public ::testing::Test {
 public:
@@ -304,6 +321,7 @@ public:
             box.yes = GetDlgItem(window, IDYES) != nullptr;
             box.no = GetDlgItem(window, IDNO) != nullptr;
             box.ok = GetDlgItem(window, IDOK) != nullptr;
+            box.icon = ShowsAnIcon(window);
             HWND focus = GetFocus();
             PostMessageW(focus, WM_KEYDOWN, VK_RETURN, 1);
             PostMessageW(focus, WM_KEYUP, VK_RETURN, 0xC0000001);
@@ -558,6 +576,7 @@ TEST_F(CKirabelDlgTest, AMalformedFileIsReportedInAMessageBox) {
                       L"問題集ファイル読み込みに失敗しました：1行目\n  -トークンが有りません。\n"});
         EXPECT_EQ(box.owner, m_hwnd);
         EXPECT_TRUE(box.ok && !box.yes && !box.no);
+        EXPECT_TRUE(box.icon);
         EXPECT_EQ(Now(), kInitial);
     });
 }
@@ -579,6 +598,7 @@ TEST_F(CKirabelDlgTest, AFailedSaveOnCloseAsksAndNoKeepsTheWindow) {
                       L"このまま終了すると、今回の学習結果は失われます。終了しますか？"});
         EXPECT_EQ(box.owner, m_hwnd);
         EXPECT_TRUE(box.yes && box.no);
+        EXPECT_TRUE(box.icon);
         EXPECT_EQ(box.focused, IDNO);
         EXPECT_TRUE(IsWindowVisible(m_hwnd));
         EXPECT_EQ(Now(), before);
