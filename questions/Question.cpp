@@ -3,9 +3,10 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 Question::Question(std::string question, std::string answer, int correctCount)
-    : m_question(question), m_answer(answer), m_correctCount(correctCount) {}
+    : m_question(std::move(question)), m_answer(std::move(answer)), m_correctCount(correctCount) {}
 
 void Question::AddCorrect() {
     AddCorrect(1);

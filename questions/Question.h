@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory_resource>
 #include <string>
 #include <string_view>
 
@@ -10,20 +9,20 @@
 class Question {
 public:
     Question(std::string question, std::string answer, int correctCount);
-    // The same record with its texts in the given memory, as the file reader
-    // makes one for every line of a file.
-    Question(std::string_view question, std::string_view answer, int correctCount,
-             std::pmr::memory_resource* memory)
-        : m_question(question, memory), m_answer(answer, memory), m_correctCount(correctCount) {}
+    // The same record from the bytes of a line, as the file reader makes one
+    // for every line of a file.
+    struct FromLine {};
+    Question(FromLine, std::string_view question, std::string_view answer, int correctCount)
+        : m_question(question), m_answer(answer), m_correctCount(correctCount) {}
 
-    std::string GetQuestion() const { return std::string(m_question); }
-    std::string GetAnswer() const { return std::string(m_answer); }
+    std::string GetQuestion() const { return m_question; }
+    std::string GetAnswer() const { return m_answer; }
     // The same bytes, without a copy.
     std::string_view QuestionBytes() const { return m_question; }
     std::string_view AnswerBytes() const { return m_answer; }
 
     // Exactly the same bytes as the answer: nothing trimmed, folded or normalised.
-    bool IsCorrect(std::string reply) const { return std::string_view(reply) == m_answer; }
+    bool IsCorrect(std::string reply) const { return reply == m_answer; }
 
     // Stops at the top of the range instead of wrapping to a negative count.
     void AddCorrect();
@@ -40,7 +39,7 @@ public:
     char* CopyLine(char* out) const;
 
 private:
-    std::pmr::string m_question;
-    std::pmr::string m_answer;
+    std::string m_question;
+    std::string m_answer;
     int m_correctCount;
 };

@@ -97,7 +97,22 @@ QuestionSet::QuestionSet(QuestionSet* other)
       m_unreadable(other->m_unreadable), m_encoding(other->m_encoding) {}
 
 // The records live in the arena or in m_appended; a sharing set has neither.
-QuestionSet::~QuestionSet() = default;
+QuestionSet::~QuestionSet() {
+    DestroyReadRecords();
+}
+
+void QuestionSet::DestroyReadRecords() {
+    if (!m_arena) {
+        return;
+    }
+    // The records in the arena end here; the blocks go with it, while texts
+    // too long to fit in their records are freed by the records themselves.
+    for (std::size_t i = 0; i < m_arenaRecords; ++i) {
+        m_questions[i]->~Question();
+    }
+    m_arena.reset();
+    m_arenaRecords = 0;
+}
 
 void QuestionSet::Append(std::unique_ptr<Question> question) {
     if (!m_ownsQuestions) {
@@ -114,9 +129,10 @@ Question* QuestionSet::AppendRead(std::string_view question, std::string_view an
     if (!m_arena) {
         m_arena = std::make_unique<RecordArena>();
     }
-    void* place = m_arena->allocate(sizeof(Question), alignof(Question));
-    auto* record = new (place) Question(question, answer, count, m_arena.get());
+    void* place = m_arena->Allocate(sizeof(Question), alignof(Question));
+    auto* record = new (place) Question(Question::FromLine{}, question, answer, count);
     m_questions.push_back(record);
+    ++m_arenaRecords;
     m_savedCounts.push_back(count);
     m_lineEnds.push_back(end);
     return record;
@@ -128,6 +144,12 @@ void QuestionSet::ThrowSharingAppend() {
 
 void QuestionSet::SetLineTail(const Question* question, std::string tail) {
     m_lineTails[question] = std::move(tail);
+}
+
+void QuestionSet::Reserve(std::size_t records) {
+    m_questions.reserve(records);
+    m_savedCounts.reserve(records);
+    m_lineEnds.reserve(records);
 }
 
 void QuestionSet::MarkRead(TextEncoding encoding, const FileStamp& stamp, bool writable) {
@@ -273,9 +295,11 @@ void QuestionSet::TakeOverChangedFile() {
     }
 
     // The set is now the new content, with the raises on it still to be saved.
+    DestroyReadRecords();
     m_questions = std::move(fresh->m_questions);
     fresh->m_questions.clear();
     m_arena = std::move(fresh->m_arena);
+    m_arenaRecords = std::exchange(fresh->m_arenaRecords, 0);
     m_appended = std::move(fresh->m_appended);
     m_unreadable = fresh->m_unreadable;
     m_writable = fresh->m_writable;
@@ -312,8 +336,12 @@ void QuestionSet::Write() {
     std::size_t capacity = std::size_t{1} << 20;
     auto chunk = std::make_unique_for_overwrite<char[]>(capacity);
     std::size_t used = 0;
+    // The counts as written, taken on the same walk; they become the saved
+    // ones only once the file is in place.
+    std::vector<int> written(count);
     for (std::size_t i = 0; i < count; ++i) {
         const Question* question = m_questions[i];
+        written[i] = question->GetCorrectCount();
         if (i + kPrefetchAhead < count) {
             // The walk over a million records waits on memory more than it
             // computes: ask for the records ahead while this line is composed.
@@ -358,10 +386,7 @@ void QuestionSet::Write() {
         throw CpException(messages::kSaveFailed);
     }
     m_stamp = writer.Stamp();
-    m_savedCounts.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        m_savedCounts[i] = m_questions[i]->GetCorrectCount();
-    }
+    m_savedCounts = std::move(written);
 }
 
 Question* QuestionSet::PickNext() {

@@ -50,6 +50,8 @@ public:
     void SetUntakenRest(std::string rest) { m_untakenRest = std::move(rest); }
     // The last line was cut by a 0x1A: its own end is written back, not CR LF.
     void SetLastLineCut() { m_lastLineCut = true; }
+    // Room for about this many records, so that the lists need not grow by copying.
+    void Reserve(std::size_t records);
     // The file was read whole: its counts and stamp from now on tell what changed.
     void MarkRead(TextEncoding encoding, const FileStamp& stamp, bool writable);
     // The file could not be read: the set must never overwrite it.
@@ -92,6 +94,7 @@ public:
 private:
     [[noreturn]] static void ThrowSharingAppend();
     bool HasRaisedCounts() const;
+    void DestroyReadRecords();
     void TakeOverChangedFile();
     void Write();
 
@@ -100,6 +103,7 @@ private:
     // Where the records that this set owns live: those read from the file,
     // and those appended one by one.
     std::unique_ptr<RecordArena> m_arena;
+    std::size_t m_arenaRecords = 0; // the first ones of the list
     std::vector<std::unique_ptr<Question>> m_appended;
     bool m_ownsQuestions = true;
     bool m_unreadable = false;

@@ -54,6 +54,9 @@ std::unique_ptr<QuestionSet> LoadQuestionSet(std::string path) {
             const std::string_view answer = tokens.NextTokenView();
             const std::string_view countToken = tokens.NextTokenView();
             const int count = ToNumber(countToken.data(), countToken.size());
+            if (lineNumber == 1) { // a file that starts with a record: make room for the rest
+                set->Reserve(reader.EstimatedLines());
+            }
             const Question* record = set->AppendRead(question, answer, count, end);
             std::string tail = tokens.RestOfLine();
             if (!tail.empty()) {

@@ -2,6 +2,7 @@
 
 #include "questions/FileSystem.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -148,6 +149,36 @@ std::string TextFileReader::ReadRest() {
     }
     m_stopped = true;
     return rest;
+}
+
+std::size_t TextFileReader::EstimatedLines() const {
+    if (!m_started || m_end == 0) {
+        return 0;
+    }
+    // Lines up to the first empty one or the 0x1A, which end the records: when
+    // that is within the first piece, the count is exact.
+    const char* const first = m_buffer.get() + (m_utf8Mark ? 3 : 0);
+    const char* const stop = m_buffer.get() + m_stop;
+    std::size_t lines = 0;
+    for (const char* p = first; p < stop; ++lines) {
+        if (*p == '\n' || (*p == '\r' && p + 1 < stop && p[1] == '\n')) {
+            return lines;
+        }
+        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
+        if (p == nullptr) {
+            return lines + 1;
+        }
+        ++p;
+    }
+    if (m_stop < m_end || m_atEnd) {
+        return lines;
+    }
+    // Otherwise in proportion to the file's size, a little over: growing the
+    // lists by copying costs more than a few spare slots.
+    // A record line has at least six bytes ("a b 0" and its end).
+    const double perByte = static_cast<double>(lines) / static_cast<double>(stop - first);
+    return static_cast<std::size_t>(
+        std::min(perByte * 1.05, 1.0 / 6) * static_cast<double>(m_stamp.size) + 1);
 }
 
 TextEncoding TextFileReader::Encoding() const {

@@ -62,6 +62,9 @@ public:
         }
         return ReadSpilledLine(line);
     }
+    // About how many lines the file has, from the first piece read and the
+    // file's size; 0 before anything was read.
+    std::size_t EstimatedLines() const;
     // What ended the line last read.
     LineEnd LastLineEnd() const { return m_lineEnd; }
     // Whether the line last read was cut by a 0x1A rather than by the file's end.
