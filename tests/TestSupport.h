@@ -49,6 +49,12 @@ template <typename E, typename F> std::string MessageOf(F f) {
     return "no error";
 }
 
+// The file a set of "qN aN count" records saves as.
+std::string Lines(int records, int count);
+// The count that every line of a file written by Lines holds, or -1 when the
+// lines are not all alike (a mix of two saves, or a short file).
+int CommonCount(const std::string& text, int records);
+
 // Names (UTF-8) in a directory, to spot stray temporary files.
 std::set<std::string> NamesIn(const std::filesystem::path& dir);
 

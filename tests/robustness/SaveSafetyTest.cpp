@@ -15,6 +15,8 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using testsupport::CommonCount;
+using testsupport::Lines;
 using testsupport::NamesIn;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
@@ -23,16 +25,6 @@ using Names = std::set<std::string>;
 namespace {
 
 const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。";
-
-// The file a set of "qN aN count" records saves as.
-std::string Lines(int records, int count) {
-    std::string text;
-    for (int i = 0; i < records; ++i) {
-        text += "q" + std::to_string(i) + " a" + std::to_string(i) + " " + std::to_string(count) +
-                "\r\n";
-    }
-    return text;
-}
 
 unsigned ModeOf(const fs::path& path) {
     struct stat info {};
@@ -49,17 +41,6 @@ void LoadRaiseAllSave(const fs::path& path) {
     auto set = LoadQuestionSet(path.string());
     RaiseAll(*set);
     set->Save();
-}
-
-// The count that every line of a file written by Lines holds, or -1 when the
-// lines are not all alike (a mix of two saves).
-int CommonCount(const std::string& text, int records) {
-    const std::size_t end = text.find("\r\n");
-    if (end == std::string::npos) {
-        return -1;
-    }
-    const int count = std::atoi(text.c_str() + text.rfind(' ', end) + 1);
-    return text == Lines(records, count) ? count : -1;
 }
 
 TEST(CrashDuringSave, EveryKillLeavesTheOldOrTheNewFile) {

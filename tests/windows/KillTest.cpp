@@ -17,33 +17,12 @@ namespace {
 
 constexpr UINT kKilled = 77;
 
-// The file a set of "qN aN count" records saves as.
-std::string Lines(int records, int count) {
-    std::string text;
-    for (int i = 0; i < records; ++i) {
-        text += "q" + std::to_string(i) + " a" + std::to_string(i) + " " + std::to_string(count) +
-                "\r\n";
-    }
-    return text;
-}
-
-// The count that every line of a file written by Lines holds, or -1 when the
-// lines are not all alike (a mix of two saves, or a short file).
 void LoadRaiseAllSave(const fs::path& path) {
     auto set = LoadQuestionSet(Utf8Of(path));
     for (std::size_t i = 0; i < set->Size(); ++i) {
         set->At(i)->AddCorrect();
     }
     set->Save();
-}
-
-int CommonCount(const std::string& text, int records) {
-    const std::size_t end = text.find("\r\n");
-    if (end == std::string::npos) {
-        return -1;
-    }
-    const int count = std::atoi(text.c_str() + text.rfind(' ', end) + 1);
-    return text == Lines(records, count) ? count : -1;
 }
 
 TEST(KilledSave, EveryKillLeavesTheOldOrTheNewFile) {
