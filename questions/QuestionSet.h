@@ -41,7 +41,8 @@ public:
 
     // What the reader tells the set besides its records.
     // A record read from the file, made in the set's own memory, with what
-    // ended its line (a TextFileReader::LineEnd). Inline: it runs for every line.
+    // ended its line (a TextFileReader::LineEnd). The reader's records come
+    // before any appended one.
     Question* AppendRead(std::string_view question, std::string_view answer, int count,
                          unsigned char end);
     // Bytes after the third token of the record's line, written back after its count.
