@@ -30,7 +30,6 @@ public:
     void Feed(const char* data, std::size_t size);
     // The input so far, taken as complete, is valid UTF-8 with some non-ASCII.
     bool IsUtf8Text() const { return m_state == kAccept && m_beyondAscii; }
-    bool HasFailed() const { return m_state == kReject; }
 
     static constexpr std::uint32_t kAccept = 0;
     static constexpr std::uint32_t kReject = 6;
