@@ -12,8 +12,6 @@ public:
     // The open-file dialog for question-set files: the chosen file's full
     // path, or an empty text when the learner cancels.
     virtual std::string ChooseSetFile() = 0;
-    // A message box with only an OK button and the warning icon.
-    virtual void ShowWarning(const std::string& text) = 0;
     // A message box with Yes and No, the warning icon, No the default; true for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
     // No control of the window keeps the keyboard focus.

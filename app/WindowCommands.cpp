@@ -61,6 +61,15 @@ bool WindowCommands::MayClose() {
     return GoOnAfterFailedSave(strings::kCloseAnyway);
 }
 
+bool WindowCommands::SaveAtSessionEnd() {
+    try {
+        m_session.Save();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool WindowCommands::GoOnAfterFailedSave(const char* question) {
     try {
         m_session.Save();
@@ -77,6 +86,7 @@ void WindowCommands::ReturnToStart() {
     m_window.SetQuestionText(strings::kQuestionStart);
     m_window.SetAnswerText(strings::kAnswerStart);
     m_window.SetAnswerTextColor(kWhite);
+    m_window.SetAnswerDescription(std::string());
     m_window.SetNumberText(strings::kNumberStart);
     m_window.SetAnswerBoxText(std::string());
     StopAsking();

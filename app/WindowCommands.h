@@ -20,6 +20,10 @@ public:
     // The close box, Alt+F4 and File > exit: saves the set in use. False when
     // the save failed and the learner keeps the window to keep the progress.
     bool MayClose();
+    // The desktop session ends (logout, shutdown, a signal, an update's
+    // restart): saves without asking anything, as nobody may be there to
+    // answer. False when the save failed.
+    bool SaveAtSessionEnd();
     // The controls as they are before any set is opened.
     void ReturnToStart();
     // Button and answer box disabled, nothing focused, both marks hidden.

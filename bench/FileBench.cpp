@@ -66,6 +66,8 @@ public:
     void ShowWrongMark(bool) override {}
     void FocusAnswerBox() override {}
     void FocusNextButton() override {}
+    void SetAnswerDescription(const std::string&) override {}
+    void ShowWarning(const std::string&) override {}
 };
 
 // --- the benchmarks ---

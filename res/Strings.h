@@ -24,6 +24,20 @@ inline constexpr char kReadOnlySet[] =
 inline constexpr char kNoCp932[] = "Shift_JIS (コードページ 932) の変換表がこのシステムに"
                                    "ありません。Shift_JIS の問題集ファイルは正しく表示されません。";
 
+// After a failed save of a right answer, once: the drill goes on.
+inline constexpr char kProgressKept[] = "今回の学習結果はこのまま記憶していて、次に正解したときに"
+                                        "もう一度保存します。";
+// Why the window holds up the end of the desktop session, when its save failed.
+inline constexpr char kEndBlockedReason[] =
+    "今回の学習結果を問題集ファイルに保存できませんでした。";
+
+// What a screen reader calls the controls that show no text, and the result
+// of a check in words.
+inline constexpr char kAnswerBoxName[] = "答えの入力";
+inline constexpr char kNextButtonName[] = "次の問題";
+inline constexpr char kRightName[] = "正解";
+inline constexpr char kWrongName[] = "不正解";
+
 inline constexpr char kSetFileFilter[] = "問題集ファイル(*.krb)";
 inline constexpr char kSetFilePattern[] = "*.krb";
 inline constexpr char kSetFileSuffix[] = "krb";

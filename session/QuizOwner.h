@@ -27,4 +27,9 @@ public:
     virtual void ShowWrongMark(bool show) = 0;
     virtual void FocusAnswerBox() = 0;
     virtual void FocusNextButton() = 0;
+    // What a screen reader says of the answer line besides its text: the
+    // result in words after a check, empty otherwise.
+    virtual void SetAnswerDescription(const std::string& text) = 0;
+    // A message box with only an OK button and the warning icon.
+    virtual void ShowWarning(const std::string& text) = 0;
 };

@@ -1,9 +1,11 @@
 #include "session/QuizSession.h"
 
+#include "questions/CpException.h"
 #include "questions/Question.h"
 #include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "questions/TokenReader.h"
+#include "res/Strings.h"
 #include "session/QuizOwner.h"
 
 #include <limits>
@@ -71,6 +73,7 @@ void QuizSession::ReleaseSet() {
 void QuizSession::Reset() {
     ReleaseSet();
     m_shownCount = 0;
+    m_saveFailureTold = false;
 }
 
 void QuizSession::Load(std::string path) {
@@ -91,6 +94,7 @@ void QuizSession::ShowNextQuestion() {
     s_owner->SetQuestionText(m_set->ToText(m_current->GetQuestion()));
     s_owner->SetAnswerText(std::string());
     s_owner->SetAnswerTextColor(kWhite);
+    s_owner->SetAnswerDescription(std::string());
     s_owner->SetAnswerBoxText(std::string());
     if (m_shownCount < std::numeric_limits<int>::max()) {
         ++m_shownCount;
@@ -113,12 +117,35 @@ void QuizSession::CheckAnswer() {
     const bool right = m_set->ToBytes(s_owner->GetAnswerBoxText(), reply) &&
                        m_current->IsCorrect(std::move(reply));
     s_owner->SetAnswerText(kAnswerPrefix + m_set->ToText(m_current->GetAnswer()));
+    s_owner->SetAnswerTextColor(right ? kLightBlue : kLightRed);
+    s_owner->SetAnswerDescription(right ? strings::kRightName : strings::kWrongName);
     if (right) {
-        s_owner->SetAnswerTextColor(kLightBlue);
         s_owner->ShowRightMark(true);
         m_current->AddCorrect();
+        SaveProgress();
     } else {
-        s_owner->SetAnswerTextColor(kLightRed);
         s_owner->ShowWrongMark(true);
+    }
+}
+
+void QuizSession::SaveProgress() {
+    if (!m_set->IsWritable()) {
+        return; // the learner was told when the set was opened
+    }
+    std::string problem;
+    try {
+        Save();
+        m_saveFailureTold = false;
+        return;
+    } catch (const CpException& error) {
+        problem = error.BuildMessage();
+    } catch (...) {
+        problem = std::string(strings::kUnexpectedError) + "\n";
+    }
+    // The raise stays in memory for the next save; a learner who was told
+    // already is not stopped again at every right answer.
+    if (!m_saveFailureTold) {
+        m_saveFailureTold = true;
+        s_owner->ShowWarning(problem + strings::kProgressKept);
     }
 }

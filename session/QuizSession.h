@@ -9,8 +9,9 @@ class QuizOwner;
 
 // The drill: owns the set read from a question-set file and a pool of the same
 // records to pick from, shows questions through its owner, judges replies and
-// raises the counts that Save writes back. Its texts are UTF-8, whatever the
-// file's encoding.
+// raises the counts. Each right answer is written to the file at once; Save
+// writes whatever is still unsaved. Its texts are UTF-8, whatever the file's
+// encoding.
 class QuizSession {
 public:
     QuizSession();
@@ -27,6 +28,8 @@ public:
     // Reads the file; a CpException passes out and leaves no set.
     void Load(std::string path);
     void ShowNextQuestion();
+    // Judges the reply; a right one is saved before this returns. A failed
+    // save is told once through the owner and tried again at the next right answer.
     void CheckAnswer();
 
     bool HasSet() const { return m_set != nullptr; }
@@ -34,10 +37,13 @@ public:
     bool IsSetWritable() const;
 
 private:
+    void SaveProgress();
+
     static QuizOwner* s_owner;
 
     std::unique_ptr<QuestionSet> m_set;
     std::unique_ptr<QuestionSet> m_pool;
     Question* m_current = nullptr;
     int m_shownCount = 0;
+    bool m_saveFailureTold = false;
 };

@@ -192,6 +192,10 @@ void CKirabelDlg::FocusNextButton() {
     m_nextButton.setFocus(Qt::OtherFocusReason);
 }
 
+void CKirabelDlg::SetAnswerDescription(const std::string& text) {
+    m_answerLabel.setAccessibleDescription(Text(text));
+}
+
 void CKirabelDlg::reject() {
     OnCancel();
 }

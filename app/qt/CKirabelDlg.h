@@ -44,6 +44,7 @@ public:
     void ShowWrongMark(bool show) override;
     void FocusAnswerBox() override;
     void FocusNextButton() override;
+    void SetAnswerDescription(const std::string& text) override;
 
     // The dialogs the window runs, replaceable so that tests can answer them
     // without a nested event loop.

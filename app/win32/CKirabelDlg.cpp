@@ -389,6 +389,8 @@ void CKirabelDlg::FocusNextButton() {
     SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_nextButton), TRUE);
 }
 
+void CKirabelDlg::SetAnswerDescription(const std::string& /*text*/) {}
+
 void CKirabelDlg::ClearFocus() {
     SetFocus(nullptr);
 }

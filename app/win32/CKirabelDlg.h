@@ -41,6 +41,7 @@ public:
     void ShowWrongMark(bool show) override;
     void FocusAnswerBox() override;
     void FocusNextButton() override;
+    void SetAnswerDescription(const std::string& text) override;
 
     // The open dialog; tests answer it themselves.
     std::string ChooseSetFile() override;

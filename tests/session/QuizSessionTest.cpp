@@ -37,6 +37,8 @@ public:
     void ShowWrongMark(bool on) override { Log("wrong " + std::to_string(on)); }
     void FocusAnswerBox() override { Log("focus box"); }
     void FocusNextButton() override { Log("focus button"); }
+    void SetAnswerDescription(const std::string& t) override { Log("description " + t); }
+    void ShowWarning(const std::string& t) override { Log("warning " + t); }
 
     std::string calls, question, number, box;
 
@@ -46,12 +48,14 @@ private:
 
 std::string Shown(const std::string& question, int n) {
     return "box on 1|focus box|button on 0|question " + question +
-           "|answer |colour 255,255,255|box |number 第" + std::to_string(n) + "問|right 0|wrong 0|";
+           "|answer |colour 255,255,255|description |box |number 第" + std::to_string(n) +
+           "問|right 0|wrong 0|";
 }
 
 std::string Checked(const std::string& answer, bool right) {
     return "button on 1|focus button|box on 0|read box|answer 答え  " + answer +
-           (right ? "|colour 180,180,255|right 1|" : "|colour 255,100,100|wrong 1|");
+           (right ? "|colour 180,180,255|description 正解|right 1|"
+                  : "|colour 255,100,100|description 不正解|wrong 1|");
 }
 
 std::string Number(int n) {
