@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <new>
 #include <random>
@@ -36,6 +37,11 @@ std::mt19937& Engine() {
 }
 
 constexpr std::string_view kUtf8Mark = "\xef\xbb\xbf";
+
+int Saturated(int count, int raise) {
+    return count > std::numeric_limits<int>::max() - raise ? std::numeric_limits<int>::max()
+                                                           : count + raise;
+}
 
 // A record's question and answer, for finding the same record in another version of the file.
 using RecordKey = std::pair<std::string_view, std::string_view>;
@@ -202,12 +208,14 @@ void QuestionSet::TakeOverChangedFile() {
         throw CpException(messages::kChangedUnreadable);
     }
 
-    // The records to carry over: those whose count was raised, and the one
-    // being followed. Each is found again as the same occurrence of its
-    // question and answer: the k-th duplicate as the k-th duplicate.
+    // The records to carry over: those raised since the last save, those
+    // this run raised before, and the one being followed. Each is found again
+    // as the same occurrence of its question and answer: the k-th duplicate
+    // as the k-th duplicate.
     struct Carried {
         std::size_t occurrence;
-        int raise;
+        int raise; // not saved yet
+        RunProgress progress;
         bool followed;
     };
     struct Group {
@@ -215,35 +223,50 @@ void QuestionSet::TakeOverChangedFile() {
         std::size_t seen = 0;
         std::size_t next = 0;
     };
-    std::vector<Group> groups;
-    std::unordered_map<RecordKey, std::size_t, RecordKeyHash> groupOf;
-    std::vector<std::size_t> carriedAt; // records, in file order
     const std::size_t known = std::min(m_questions.size(), m_savedCounts.size());
+    std::vector<std::size_t> carriedAt; // records, in file order
     for (std::size_t i = 0; i < known; ++i) {
         const Question* record = m_questions[i];
         if (record->GetCorrectCount() != m_savedCounts[i] || record == m_followed) {
-            if (groupOf.try_emplace(KeyOf(record), groups.size()).second) {
-                groups.emplace_back();
-            }
             carriedAt.push_back(i);
+        }
+    }
+    for (const auto& [i, progress] : m_progress) {
+        if (i < known) {
+            carriedAt.push_back(i);
+        }
+    }
+    std::sort(carriedAt.begin(), carriedAt.end());
+    carriedAt.erase(std::unique(carriedAt.begin(), carriedAt.end()), carriedAt.end());
+
+    std::vector<Group> groups;
+    std::unordered_map<RecordKey, std::size_t, RecordKeyHash> groupOf;
+    for (const std::size_t i : carriedAt) {
+        if (groupOf.try_emplace(KeyOf(m_questions[i]), groups.size()).second) {
+            groups.emplace_back();
         }
     }
     RecordIndex oldIndex;
     for (const auto& [key, group] : groupOf) {
         oldIndex.Add(key, group);
     }
+    // Occurrences count only up to the last carried record.
+    const std::size_t oldEnd = carriedAt.empty() ? 0 : carriedAt.back() + 1;
     auto next = carriedAt.begin();
-    for (std::size_t i = 0; i < known && !oldIndex.IsEmpty(); ++i) {
+    for (std::size_t i = 0; i < oldEnd; ++i) {
         const std::size_t found = oldIndex.Find(m_questions[i]);
         if (found == RecordIndex::npos) {
             continue;
         }
         Group& group = groups[found];
         const std::size_t occurrence = group.seen++;
-        if (next != carriedAt.end() && *next == i) {
+        if (*next == i) {
             const Question* record = m_questions[i];
+            const auto progress = m_progress.find(i);
             group.carried.push_back(
-                {occurrence, record->GetCorrectCount() - m_savedCounts[i], record == m_followed});
+                {occurrence, record->GetCorrectCount() - m_savedCounts[i],
+                 progress != m_progress.end() ? progress->second : RunProgress{m_savedCounts[i], 0},
+                 record == m_followed});
             ++next;
         }
     }
@@ -272,7 +295,10 @@ void QuestionSet::TakeOverChangedFile() {
         group.seen = 0;
     }
     Question* followed = nullptr;
-    for (std::size_t j = 0; j < fresh->m_questions.size() && !freshIndex.IsEmpty(); ++j) {
+    std::unordered_map<std::size_t, RunProgress> progress;
+    std::size_t left = carriedAt.size(); // the walk ends once every one is placed
+    for (std::size_t j = 0; j < fresh->m_questions.size() && left > 0 && !freshIndex.IsEmpty();
+         ++j) {
         Question* record = fresh->m_questions[j];
         const std::size_t found = freshIndex.Find(record);
         if (found == RecordIndex::npos) {
@@ -280,17 +306,24 @@ void QuestionSet::TakeOverChangedFile() {
         }
         Group& group = groups[found];
         const std::size_t occurrence = group.seen++;
-        while (group.next < group.carried.size() &&
-               group.carried[group.next].occurrence < occurrence) {
-            ++group.next;
+        if (group.next == group.carried.size() ||
+            group.carried[group.next].occurrence != occurrence) {
+            continue;
         }
-        if (group.next < group.carried.size() &&
-            group.carried[group.next].occurrence == occurrence) {
-            const Carried& carried = group.carried[group.next];
-            record->AddCorrect(carried.raise);
-            if (carried.followed) {
-                followed = record;
-            }
+        Carried carried = group.carried[group.next++];
+        --left;
+        if (carried.progress.savedRaises > 0 &&
+            record->GetCorrectCount() == carried.progress.countBefore) {
+            // An old copy written back: none of this run's raises are in it.
+            record->AddCorrect(carried.progress.savedRaises);
+            carried.progress.savedRaises = 0;
+        }
+        record->AddCorrect(carried.raise);
+        if (carried.progress.savedRaises > 0 || carried.raise > 0) {
+            progress.emplace(j, carried.progress);
+        }
+        if (carried.followed) {
+            followed = record;
         }
     }
 
@@ -309,6 +342,7 @@ void QuestionSet::TakeOverChangedFile() {
     m_lineTails = std::move(fresh->m_lineTails);
     m_untakenRest = std::move(fresh->m_untakenRest);
     m_savedCounts = std::move(fresh->m_savedCounts);
+    m_progress = std::move(progress);
     m_stamp = fresh->m_stamp;
     m_followed = followed;
     ++m_replaced;
@@ -339,9 +373,14 @@ void QuestionSet::Write() {
     // The counts as written, taken on the same walk; they become the saved
     // ones only once the file is in place.
     std::vector<int> written(count);
+    std::vector<std::size_t> raised;
+    const std::size_t known = std::min(count, m_savedCounts.size());
     for (std::size_t i = 0; i < count; ++i) {
         const Question* question = m_questions[i];
         written[i] = question->GetCorrectCount();
+        if (i < known && written[i] > m_savedCounts[i]) {
+            raised.push_back(i);
+        }
         if (i + kPrefetchAhead < count) {
             // The walk over a million records waits on memory more than it
             // computes: ask for the records ahead while this line is composed.
@@ -386,6 +425,11 @@ void QuestionSet::Write() {
         throw CpException(messages::kSaveFailed);
     }
     m_stamp = writer.Stamp();
+    for (const std::size_t i : raised) {
+        RunProgress& progress =
+            m_progress.try_emplace(i, RunProgress{m_savedCounts[i], 0}).first->second;
+        progress.savedRaises = Saturated(progress.savedRaises, written[i] - m_savedCounts[i]);
+    }
     m_savedCounts = std::move(written);
 }
 

@@ -73,8 +73,10 @@ public:
     // Writes the records, in list order, back to the path, replacing the file
     // only once the new content is safely on disk, and only when a count was
     // raised since the last read or save. A file that another program changed
-    // in the meantime is read again first and the raised counts are added to
-    // its records; the set then holds that content (see Replaced).
+    // in the meantime is read again first and the raises not saved yet are
+    // added to its records; a record that holds again the count it had before
+    // this run raised it was written back from an old copy and gets all of
+    // this run's raises back. The set then holds that content (see Replaced).
     // Throws CpException when the file cannot be written, or when it was
     // changed and cannot be read. Does nothing for a set whose file could not
     // be read, or for a sharing set.
@@ -115,7 +117,16 @@ private:
     std::unordered_map<const Question*, std::string> m_lineTails;
     std::string m_untakenRest;
     std::vector<int> m_savedCounts; // by record, as last read or saved
-    FileStamp m_stamp;              // the file as last read or saved
+    // This run's right answers already in the file, for the records that
+    // have any, by index, with the count each had before this run raised it:
+    // a changed file whose record holds that count again is an old copy
+    // written back, and the answers are put back on it.
+    struct RunProgress {
+        int countBefore;
+        int savedRaises;
+    };
+    std::unordered_map<std::size_t, RunProgress> m_progress;
+    FileStamp m_stamp; // the file as last read or saved
     std::uint64_t m_replaced = 0;
     Question* m_followed = nullptr;
 };

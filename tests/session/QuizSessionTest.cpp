@@ -3,6 +3,7 @@
 #include "questions/Question.h"
 #include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
+#include "res/Strings.h"
 #include "session/QuizOwner.h"
 #include "tests/TestSupport.h"
 
@@ -100,12 +101,15 @@ TEST_F(Session, CallSequencesOfShowAndCheck) {
     EXPECT_EQ(Take(), Shown("犬", 1));
     Reply("dog");
     EXPECT_EQ(Take(), Checked("dog", true));
+    EXPECT_EQ(ReadBytes(m_path), Cp932("犬 dog 1\r\n")); // on disk before the check returns
+    const auto written = std::filesystem::last_write_time(PathOf(m_path));
     m_session.ShowNextQuestion(); // the only question again, with the next number
     EXPECT_EQ(Take(), Shown("犬", 2));
     Reply("Dog");
     EXPECT_EQ(Take(), Checked("dog", false));
     m_session.Save();
     EXPECT_EQ(ReadBytes(m_path), Cp932("犬 dog 1\r\n"));
+    EXPECT_EQ(std::filesystem::last_write_time(PathOf(m_path)), written); // nothing written
 }
 
 TEST_F(Session, NothingHappensWithoutAQuestion) {
@@ -193,17 +197,48 @@ TEST_F(Session, ASaveOfAFileChangedOutsideAddsTheRaisesToIt) {
     m_session.ShowNextQuestion();
     // b removed, new added, lines moved, the first a edited: the raise goes to
     // the first a, the second stays as the editor left it.
-    EditOutside(m_path, "c C 5\r\nnew N 0\r\na A 1\r\na A 3 note\r\n");
-    m_session.Save();
-    EXPECT_EQ(ReadBytes(m_path), "c C 5\r\nnew N 0\r\na A 2\r\na A 3 note\r\n");
+    EditOutside(m_path, "c C 5\r\nnew N 0\r\na A 4\r\na A 3 note\r\n");
     Reply("A"); // the question on show is that same line of the new content
-    m_session.Save();
-    EXPECT_EQ(ReadBytes(m_path), "c C 5\r\nnew N 0\r\na A 3\r\na A 3 note\r\n");
+    EXPECT_EQ(ReadBytes(m_path), "c C 5\r\nnew N 0\r\na A 5\r\na A 3 note\r\n");
     m_session.ShowNextQuestion(); // the drill goes on with the new content and numbering
     EXPECT_EQ(m_owner.question, "new");
     EXPECT_EQ(m_owner.number, Number(3));
     m_session.Save(); // nothing raised since: the file stays as it is
-    EXPECT_EQ(ReadBytes(m_path), "c C 5\r\nnew N 0\r\na A 3\r\na A 3 note\r\n");
+    EXPECT_EQ(ReadBytes(m_path), "c C 5\r\nnew N 0\r\na A 5\r\na A 3 note\r\n");
+}
+
+TEST_F(Session, AnOldCopyWrittenBackGetsThisRunsAnswersBack) {
+    // Two right answers are on disk when the editor, which read the file
+    // before the drill, writes its copy back.
+    const struct {
+        const char* name;
+        std::string written, saved;
+    } cases[] = {
+        {"the old copy", "a A 0\r\nb B 7\r\n", "a A 3\r\nb B 7\r\n"},
+        {"the old copy with a line added", "a A 0\r\nb B 7\r\nc C 0\r\n",
+         "a A 3\r\nb B 7\r\nc C 0\r\n"},
+        {"the old copy with the other count edited", "a A 0\r\nb B 2\r\n", "a A 3\r\nb B 2\r\n"},
+        // Any other count is the learner's own: only the new answer is added.
+        {"a count set by hand", "a A 10\r\nb B 7\r\n", "a A 11\r\nb B 7\r\n"},
+        {"a count set back by hand to the saved one", "a A 2\r\nb B 7\r\n", "a A 3\r\nb B 7\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(m_path, "a A 0\r\nb B 7\r\n");
+        Open(m_path);
+        for (int i = 0; i < 2; ++i) {
+            Reply("A");
+            m_session.ShowNextQuestion();
+        }
+        ASSERT_EQ(ReadBytes(m_path), "a A 2\r\nb B 7\r\n");
+        EditOutside(m_path, c.written);
+        Reply("wrong"); // writes nothing, restores nothing
+        EXPECT_EQ(ReadBytes(m_path), c.written);
+        m_session.ShowNextQuestion();
+        Reply("A");
+        EXPECT_EQ(ReadBytes(m_path), c.saved);
+        m_session.Reset();
+    }
 }
 
 TEST_F(Session, TwoSessionsOnOneFileKeepBothRunsInEitherOrder) {
@@ -230,31 +265,62 @@ TEST_F(Session, TwoSessionsOnOneFileKeepBothRunsInEitherOrder) {
     }
 }
 
-TEST_F(Session, AChangedFileThatCannotBeReadIsNotWrittenAndProgressWaits) {
+TEST_F(Session, AFailedSaveIsToldOnceAndTriedAgainAtTheNextRightAnswer) {
+    const std::string unreadable =
+        "warning 問題集ファイルが他のプログラムで変更されていて、読み込めません。\n"
+        "  -問題集ファイル読み込みに失敗しました：2行目\n"
+        "  -トークンが有りません。\n" +
+        std::string(strings::kProgressKept) + "|";
+    const auto warnings = [&] {
+        std::string told;
+        for (std::size_t at = 0; (at = m_owner.calls.find("warning ", at)) != std::string::npos;) {
+            const std::size_t end = m_owner.calls.find('|', at) + 1;
+            told += m_owner.calls.substr(at, end - at);
+            at = end;
+        }
+        m_owner.calls.clear();
+        return told;
+    };
     WriteBytes(m_path, "a A 0\r\nb B 5\r\n");
     Open(m_path);
-    Reply("A");
     EditOutside(m_path, "a A 0\r\nb B\r\n"); // half-way through an edit
-    EXPECT_EQ(MessageOf<CpException>([&] { m_session.Save(); }),
-              "問題集ファイルが他のプログラムで変更されていて、読み込めません。\n"
-              "  -問題集ファイル読み込みに失敗しました：2行目\n"
-              "  -トークンが有りません。\n");
+    Reply("A");
+    EXPECT_EQ(warnings(), unreadable);
     EXPECT_EQ(ReadBytes(m_path), "a A 0\r\nb B\r\n");
+    m_session.ShowNextQuestion();
+    Reply("A"); // tried again, silently
+    EXPECT_EQ(warnings(), "");
+    EXPECT_THROW(m_session.Save(), CpException); // closing still hears of it
     EditOutside(m_path, "a A 0\r\nb B 6\r\n");
-    m_session.Save();
-    EXPECT_EQ(ReadBytes(m_path), "a A 1\r\nb B 6\r\n");
-
-    // Taken over, then not writable: the drill goes on with what was read.
     m_session.ShowNextQuestion();
     Reply("A");
+    EXPECT_EQ(warnings(), "");
+    EXPECT_EQ(ReadBytes(m_path), "a A 3\r\nb B 6\r\n");
+
+    // Taken over, then not writable: the drill goes on with what was read,
+    // and a new failure after a good save is told again.
+    m_session.ShowNextQuestion();
     EditOutside(m_path, "a A 5\r\nc C 9\r\n");
     std::filesystem::permissions(PathOf(m_path), std::filesystem::perms::owner_read);
-    EXPECT_THROW(m_session.Save(), CpException);
+    Reply("A");
+    EXPECT_EQ(warnings(), "warning 問題集ファイルの保存に失敗しました。\n" +
+                              std::string(strings::kProgressKept) + "|");
     m_session.ShowNextQuestion();
     Reply("A");
     std::filesystem::permissions(PathOf(m_path), std::filesystem::perms::owner_all);
     m_session.Save();
     EXPECT_EQ(ReadBytes(m_path), "a A 7\r\nc C 9\r\n");
+    EXPECT_EQ(warnings(), "");
+}
+
+TEST_F(Session, AReadOnlySetIsNeverTried) {
+    WriteBytes(m_path, "a A 0\r\n");
+    std::filesystem::permissions(PathOf(m_path), std::filesystem::perms::owner_read);
+    Open(m_path);
+    Reply("A");
+    EXPECT_EQ(m_owner.calls.find("warning"), std::string::npos);
+    std::filesystem::permissions(PathOf(m_path), std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadBytes(m_path), "a A 0\r\n");
 }
 
 } // namespace
