@@ -1,6 +1,7 @@
 #include "questions/AtomicFile.h"
 
 #include "questions/FileSystem.h"
+#include "questions/TemporaryName.h"
 
 #include <cerrno>
 #include <climits>
@@ -9,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
@@ -38,12 +40,6 @@ void SyncDirectory(const std::string& directory) {
         ::fsync(fd);
         ::close(fd);
     }
-}
-
-// ".set.krb." for set.krb: the start of the name of every temporary file that
-// a save of it makes, followed by the saving process's id and a random part.
-std::string TemporaryPrefix(const std::string& name) {
-    return "." + name + ".";
 }
 
 bool IsRunning(long pid) {
@@ -137,9 +133,13 @@ AtomicFile::Impl::~Impl() {
 
 bool AtomicFile::Impl::OpenTemporary(const std::string& directory, const std::string& name,
                                      unsigned mode, unsigned owner, unsigned group) {
-    std::string pattern = directory + "/" + TemporaryPrefix(name) +
-                          std::to_string(static_cast<long>(::getpid())) + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
+    // mkstemps fills the Xs with letters and digits.
+    std::string pattern =
+        directory + "/" +
+        temporaryname::Make<char>(name, static_cast<unsigned long long>(::getpid()),
+                                  std::string(temporaryname::kRandomLength, 'X'));
+    const int fd =
+        ::mkstemps(pattern.data(), static_cast<int>(temporaryname::Suffix<char>().size()));
     if (fd < 0) {
         return false;
     }
@@ -281,26 +281,23 @@ void AtomicFile::Impl::RemoveLeftovers() const {
     // What saves of this file left when they were killed. A process that
     // still runs may be writing its file right now: that one stays.
     const std::string directory = DirectoryOf(m_target);
-    const std::string prefix = TemporaryPrefix(NameOf(m_target));
+    const std::string fileName = NameOf(m_target);
     DIR* listing = ::opendir(directory.c_str());
     if (listing == nullptr) {
         return;
     }
     while (const dirent* entry = ::readdir(listing)) {
-        const std::string_view name = entry->d_name;
-        if (name.substr(0, prefix.size()) != prefix) {
+        const std::optional<unsigned long long> pid =
+            temporaryname::SaverOf<char>(entry->d_name, fileName);
+        if (!pid || *pid > INT_MAX || IsRunning(static_cast<long>(*pid))) {
             continue;
         }
-        // <pid>.XXXXXX, as mkstemp fills the pattern.
-        const std::string_view rest = name.substr(prefix.size());
-        const std::size_t dot = rest.find('.');
-        if (dot == 0 || dot == std::string_view::npos || dot > 9 || rest.size() - dot != 7 ||
-            rest.substr(0, dot).find_first_not_of("0123456789") != std::string_view::npos) {
-            continue;
-        }
-        const long pid = std::stol(std::string(rest.substr(0, dot)));
-        if (!IsRunning(pid)) {
-            ::unlink((directory + "/" + std::string(name)).c_str());
+        // Only a plain file that this user made.
+        const std::string path = directory + "/" + entry->d_name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == ::geteuid()) {
+            ::unlink(path.c_str());
         }
     }
     ::closedir(listing);

@@ -2,7 +2,9 @@
 
 #include "questions/FileSystem.h"
 #include "questions/LongPath.h"
+#include "questions/TemporaryName.h"
 
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -23,7 +25,6 @@ constexpr DWORD kCarriedAttributes =
 
 constexpr std::wstring_view kRandomLetters =
     L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr std::size_t kRandomLength = 6;
 
 // Another program has the file open without sharing it, for now.
 bool IsBusy(DWORD error) {
@@ -60,12 +61,6 @@ bool RunsOnWine() {
         return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
     }();
     return wine;
-}
-
-// ".set.krb." for set.krb: the start of the name of every temporary file that
-// a save of it makes, followed by the saving process's id and a random part.
-std::wstring TemporaryPrefix(const std::wstring& name) {
-    return L"." + name + L".";
 }
 
 // Whether the process with this id may still be writing a temporary file made
@@ -201,16 +196,17 @@ AtomicFile::Impl::~Impl() {
 }
 
 bool AtomicFile::Impl::OpenTemporary() {
-    const std::wstring prefix = LongPath::FolderOf(m_target) + L"\\" +
-                                TemporaryPrefix(LongPath::NameOf(m_target)) +
-                                std::to_wstring(::GetCurrentProcessId()) + L".";
+    const std::wstring folder = LongPath::FolderOf(m_target) + L"\\";
+    const std::wstring fileName = LongPath::NameOf(m_target);
     std::random_device random;
     std::uniform_int_distribution<std::size_t> letter(0, kRandomLetters.size() - 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::wstring name = prefix;
-        for (std::size_t i = 0; i < kRandomLength; ++i) {
-            name += kRandomLetters[letter(random)];
+        std::wstring letters;
+        for (std::size_t i = 0; i < temporaryname::kRandomLength; ++i) {
+            letters += kRandomLetters[letter(random)];
         }
+        std::wstring name =
+            folder + temporaryname::Make<wchar_t>(fileName, ::GetCurrentProcessId(), letters);
         // Shared with nobody while it is written, and made with the attributes
         // it is to have, so that a save cut short after the move has them too.
         const HANDLE file =
@@ -414,30 +410,23 @@ void AtomicFile::Impl::RemoveLeftovers() const {
     // What saves of this file left when they were killed. A process that
     // still runs may be writing its file right now: that one stays.
     const std::wstring folder = LongPath::FolderOf(m_target);
-    const std::wstring prefix = TemporaryPrefix(LongPath::NameOf(m_target));
+    const std::wstring fileName = LongPath::NameOf(m_target);
     WIN32_FIND_DATAW entry{};
-    const HANDLE listing =
-        ::FindFirstFileExW((folder + L"\\" + prefix + L"*").c_str(), FindExInfoBasic, &entry,
-                           FindExSearchNameMatch, nullptr, 0);
+    const HANDLE listing = ::FindFirstFileExW(
+        (folder + L"\\" + temporaryname::Prefix<wchar_t>(fileName) + L"*").c_str(), FindExInfoBasic,
+        &entry, FindExSearchNameMatch, nullptr, 0);
     if (listing == INVALID_HANDLE_VALUE) {
         return;
     }
     do {
-        const std::wstring_view name = entry.cFileName;
-        if (!name.starts_with(prefix) || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            continue;
-        }
-        // <pid>.<random>, as OpenTemporary names it.
-        const std::wstring_view rest = name.substr(prefix.size());
-        const std::size_t dot = rest.find(L'.');
-        if (dot == 0 || dot == std::wstring_view::npos || dot > 10 ||
-            rest.size() - dot != kRandomLength + 1 ||
-            rest.substr(0, dot).find_first_not_of(L"0123456789") != std::wstring_view::npos) {
-            continue;
-        }
-        const unsigned long long pid = std::stoull(std::wstring(rest.substr(0, dot)));
-        if (pid <= MAXDWORD && !IsSaving(static_cast<DWORD>(pid), entry.ftCreationTime)) {
-            ::DeleteFileW((folder + L"\\" + std::wstring(name)).c_str());
+        const std::optional<unsigned long long> pid =
+            temporaryname::SaverOf<wchar_t>(entry.cFileName, fileName);
+        // Only a plain file: no folder, and nothing a learner protected.
+        constexpr DWORD kNotOurs =
+            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT;
+        if (pid && *pid <= MAXDWORD && (entry.dwFileAttributes & kNotOurs) == 0 &&
+            !IsSaving(static_cast<DWORD>(*pid), entry.ftCreationTime)) {
+            ::DeleteFileW((folder + L"\\" + entry.cFileName).c_str());
         }
     } while (::FindNextFileW(listing, &entry));
     ::FindClose(listing);

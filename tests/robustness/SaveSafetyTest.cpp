@@ -180,6 +180,51 @@ TEST(WriteFailure, SaveReportsItAndKeepsTheFile) {
     }
 }
 
+// Only what a killed save of this very file left is removed, never a file of
+// the learner's own that happens to look like one.
+TEST(KilledSave, OnlyItsOwnLeftoversAreRemoved) {
+    testsupport::TempDir dir;
+    const fs::path file = dir.Path() / "set.krb";
+    WriteBytes(file, "q a 1\r\n");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0); // its id now names no process
+    const std::string dead = std::to_string(child), self = std::to_string(::getpid());
+    const auto temporary = [](const std::string& pid) {
+        return ".set.krb.kirabel-" + pid + "-Ab3xYz.tmp";
+    };
+    const struct {
+        std::string name;
+        bool kept;
+    } files[] = {
+        {temporary(dead), false},
+        {temporary(self), true}, // still being written, maybe
+        {".set.krb." + dead + ".backup", true},
+        {".set.krb." + dead + ".Ab3xYz", true},
+        {".set.krb.kirabel-" + dead + "-Ab3xY.tmp", true},
+        {".set.krb.kirabel-" + dead + "-Ab3x_z.tmp", true},
+        {".set.krb.kirabel-0" + dead + "-Ab3xYz.tmp", true},
+        {".set.krb.kirabel-" + dead + "-Ab3xYz.tmp~", true},
+        {".other.krb.kirabel-" + dead + "-Ab3xYz.tmp", true},
+    };
+    Names expected{"set.krb", "folder"};
+    fs::create_directory(dir.Path() / "folder");
+    fs::create_directory(dir.Path() / temporary("1" + dead)); // not a file
+    expected.insert(temporary("1" + dead));
+    for (const auto& f : files) {
+        WriteBytes(dir.Path() / f.name, "x");
+        if (f.kept) {
+            expected.insert(f.name);
+        }
+    }
+    LoadRaiseAllSave(file);
+    EXPECT_EQ(ReadBytes(file), "q a 2\r\n");
+    EXPECT_EQ(NamesIn(dir.Path()), expected);
+}
+
 TEST(SaveKeepsTheFile, PermissionBitsStay) {
     testsupport::TempDir dir;
     const fs::path path = dir.Path() / "set.krb";

@@ -78,18 +78,20 @@ TEST(KilledSave, OnlyTheFilesOfEndedSavesAreRemoved) {
     SaveLoop ended(loop.wstring()), later(loop.wstring());
     const std::string self = std::to_string(GetCurrentProcessId()),
                       dead = std::to_string(ended.Pid());
-    fs::rename(dir.Path() / "made first",
-               dir.Path() / (".set.krb." + std::to_string(later.Pid()) + ".Ab3xYz"));
+    const auto temporary = [](const std::string& pid) {
+        return ".set.krb.kirabel-" + pid + "-Ab3xYz.tmp";
+    };
+    fs::rename(dir.Path() / "made first", dir.Path() / temporary(std::to_string(later.Pid())));
     const struct {
         std::string name;
         bool kept;
     } leftovers[] = {
-        {".set.krb." + std::to_string(later.Pid()) + ".Ab3xYz", false}, // the one made first
-        {".set.krb." + self + ".Ab3xYz", true},
-        {".set.krb." + dead + ".Ab3xYz", false},
-        {".other.krb." + dead + ".Ab3xYz", true},
-        {".set.krb." + dead + ".Ab3", true},
-        {".set.krb.x" + dead + ".Ab3xYz", true},
+        {temporary(std::to_string(later.Pid())), false}, // the one made first
+        {temporary(self), true},
+        {temporary(dead), false},
+        {".other.krb.kirabel-" + dead + "-Ab3xYz.tmp", true},
+        {".set.krb." + dead + ".backup", true}, // the learner's own
+        {".set.krb.kirabel-" + dead + "-Ab3.tmp", true},
     };
     std::set<std::string> expected{"set.krb"};
     for (const auto& leftover : leftovers) {

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The name of the temporary file a save of `set.krb` writes before it takes
+// the file's place: ".set.krb.kirabel-<pid>-<six letters or digits>.tmp". A
+// save that was killed leaves one behind; the next save removes it once its
+// process has ended. Every part of the name is checked first, so that no file
+// of the learner's own (".set.krb.12.backup", say) is ever taken for one.
+// Char is char on POSIX and wchar_t on Windows.
+namespace temporaryname {
+
+inline constexpr std::size_t kRandomLength = 6;
+
+template <typename Char> std::basic_string<Char> Widen(std::string_view ascii) {
+    return std::basic_string<Char>(ascii.begin(), ascii.end());
+}
+
+// What comes before the process id.
+template <typename Char> std::basic_string<Char> Prefix(std::basic_string_view<Char> fileName) {
+    return Widen<Char>(".") + std::basic_string<Char>(fileName) + Widen<Char>(".kirabel-");
+}
+
+template <typename Char> std::basic_string<Char> Suffix() {
+    return Widen<Char>(".tmp");
+}
+
+// The whole name, with `random` made of kRandomLength letters or digits.
+template <typename Char>
+std::basic_string<Char> Make(std::basic_string_view<Char> fileName, unsigned long long pid,
+                             std::basic_string_view<Char> random) {
+    return Prefix(fileName) + Widen<Char>(std::to_string(pid)) + Widen<Char>("-") +
+           std::basic_string<Char>(random) + Suffix<Char>();
+}
+
+// The process id in `name` when it is a temporary file of `fileName` exactly
+// as Make writes it; nothing for any other name.
+template <typename Char>
+std::optional<unsigned long long> SaverOf(std::basic_string_view<Char> name,
+                                          std::basic_string_view<Char> fileName) {
+    const auto isDigit = [](Char c) { return c >= '0' && c <= '9'; };
+    const auto isLetter = [&](Char c) {
+        return isDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    };
+    const std::basic_string<Char> prefix = Prefix(fileName), suffix = Suffix<Char>();
+    if (!name.starts_with(prefix) || !name.ends_with(suffix)) {
+        return std::nullopt;
+    }
+    name = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    // <pid>-<random>: a pid of up to ten digits without a leading zero.
+    constexpr std::size_t kMaxDigits = 10;
+    std::size_t digits = 0;
+    unsigned long long pid = 0;
+    while (digits < name.size() && digits <= kMaxDigits && isDigit(name[digits])) {
+        pid = pid * 10 + static_cast<unsigned long long>(name[digits] - '0');
+        ++digits;
+    }
+    if (digits == 0 || digits > kMaxDigits || name[0] == '0' ||
+        name.size() != digits + 1 + kRandomLength || name[digits] != '-') {
+        return std::nullopt;
+    }
+    for (const Char c : name.substr(digits + 1)) {
+        if (!isLetter(c)) {
+            return std::nullopt;
+        }
+    }
+    return pid;
+}
+
+} // namespace temporaryname
