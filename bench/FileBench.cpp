@@ -148,6 +148,42 @@ void SaveMerging(benchmark::State& state, std::size_t records) {
     }
 }
 
+// One right answer saved into a file an editor changed, in a process that has
+// loaded and let go of sets before, as the window has after opening another file.
+void SaveMergingAfterOthers(benchmark::State& state, std::size_t records) {
+    for (int i = 0; i < 2; ++i) {
+        benchmark::DoNotOptimize(LoadQuestionSet(bench::QuestionSetFile(records)).get());
+    }
+    auto set = SetToSave(records, "merge-after");
+    const std::string original = bench::ReadWholeFile(set->GetPath());
+    std::size_t next = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench::WriteWholeFile(set->GetPath(), original + "\x90\x56 new 0\r\n");
+        set->At((next += 7919) % set->Size())->AddCorrect();
+        state.ResumeTiming();
+        set->Save();
+    }
+}
+
+// What a merge should cost: the file read once and written once.
+void LoadAndSave(benchmark::State& state, std::size_t records) {
+    const std::string target = SaveTarget(records, "load-save");
+    const std::string original = bench::ReadWholeFile(bench::QuestionSetFile(records));
+    std::size_t next = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench::WriteWholeFile(target, original);
+        state.ResumeTiming();
+        auto set = LoadQuestionSet(target);
+        set->At((next += 7919) % set->Size())->AddCorrect();
+        set->Save();
+        state.PauseTiming();
+        set.reset();
+        state.ResumeTiming();
+    }
+}
+
 void SaveFloor(benchmark::State& state, std::size_t records) {
     const std::string target = SaveTarget(records, "floor");
     const std::string bytes = bench::ReadWholeFile(bench::QuestionSetFile(records));
@@ -215,6 +251,8 @@ const Pairing kPairings[] = {
     {"QuestionSet::Save", Save, SaveFloor, "same bytes to a new file, fsync, rename", 2.0, false},
     {"QuestionSet::Save merging", SaveMerging, Save,
      "a save of the same set that finds the file as it left it (QuestionSet::Save)", 3.0, false},
+    {"QuestionSet::Save merging, after other sets", SaveMergingAfterOthers, LoadAndSave,
+     "a load and a save of the same file (LoadQuestionSet, QuestionSet::Save)", 1.5, true},
     {"PickNext", Pick, PickFloor, "std::shuffle of pointers + min scan", 1.5, true},
 };
 

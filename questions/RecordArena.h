@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,19 +9,21 @@
 // given back all at once with the set: a million records then cost a few
 // hundred allocations instead of a million, both when they are read and when
 // they are let go.
+//
+// Blocks let go are kept for the next arena, up to a limit: a save that finds
+// the file changed reads it into a second set while the first still lives,
+// and memory the system has to hand out afresh costs more than the reading.
 class RecordArena {
 public:
     RecordArena() = default;
     RecordArena(const RecordArena&) = delete;
     RecordArena& operator=(const RecordArena&) = delete;
+    ~RecordArena();
 
     void* Allocate(std::size_t bytes, std::size_t alignment) {
         std::size_t pad = Padding(alignment);
         if (m_next == nullptr || pad + bytes > m_left) {
-            const std::size_t size = std::max(kBlock, bytes + alignment);
-            m_blocks.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
-            m_next = m_blocks.back().get();
-            m_left = size;
+            NewBlock(bytes + alignment);
             pad = Padding(alignment);
         }
         std::byte* const place = m_next + pad;
@@ -34,11 +35,17 @@ public:
 private:
     static constexpr std::size_t kBlock = 256 * 1024;
 
+    struct Block {
+        std::unique_ptr<std::byte[]> bytes;
+        std::size_t size;
+    };
+
     std::size_t Padding(std::size_t alignment) const {
         return (alignment - reinterpret_cast<std::uintptr_t>(m_next) % alignment) % alignment;
     }
+    void NewBlock(std::size_t atLeast);
 
-    std::vector<std::unique_ptr<std::byte[]>> m_blocks;
+    std::vector<Block> m_blocks;
     std::byte* m_next = nullptr;
     std::size_t m_left = 0;
 };

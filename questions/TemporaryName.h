@@ -19,9 +19,12 @@ template <typename Char> std::basic_string<Char> Widen(std::string_view ascii) {
     return std::basic_string<Char>(ascii.begin(), ascii.end());
 }
 
-// What comes before the process id.
+// What comes before the process id. Built by append: GCC 12 warns falsely
+// (-Wrestrict) about chains of operator+ on temporaries.
 template <typename Char> std::basic_string<Char> Prefix(std::basic_string_view<Char> fileName) {
-    return Widen<Char>(".") + std::basic_string<Char>(fileName) + Widen<Char>(".kirabel-");
+    std::basic_string<Char> prefix = Widen<Char>(".");
+    prefix.append(fileName).append(Widen<Char>(".kirabel-"));
+    return prefix;
 }
 
 template <typename Char> std::basic_string<Char> Suffix() {
@@ -32,8 +35,10 @@ template <typename Char> std::basic_string<Char> Suffix() {
 template <typename Char>
 std::basic_string<Char> Make(std::basic_string_view<Char> fileName, unsigned long long pid,
                              std::basic_string_view<Char> random) {
-    return Prefix(fileName) + Widen<Char>(std::to_string(pid)) + Widen<Char>("-") +
-           std::basic_string<Char>(random) + Suffix<Char>();
+    std::basic_string<Char> name = Prefix(fileName);
+    name.append(Widen<Char>(std::to_string(pid))).append(Widen<Char>("-"));
+    name.append(random).append(Suffix<Char>());
+    return name;
 }
 
 // The process id in `name` when it is a temporary file of `fileName` exactly
