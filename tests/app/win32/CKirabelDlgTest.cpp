@@ -581,15 +581,24 @@ TEST_F(CKirabelDlgTest, AMalformedFileIsReportedInAMessageBox) {
     });
 }
 
-// No, the default, keeps the window and the progress; once the file can be
-// written again, closing saves it.
+// The right answer's own save fails and says so, once; closing saves again,
+// and when that fails too it asks. No, the default, keeps the window and the
+// progress; once the file can be written again, closing saves it.
 TEST_F(CKirabelDlgTest, AFailedSaveOnCloseAsksAndNoKeepsTheWindow) {
     int first = 0;
     const fs::path set = testsupport::PathOf(m_set);
     const INT_PTR result = Run([&] {
-        first = AnswerFirstRight();
-        const Look before = Now();
+        Open(m_set);
+        first = Shown();
         SetFileAttributesW(set.c_str(), FILE_ATTRIBUTE_READONLY);
+        Type(kAnswers[first]);
+        const Box told = AnswerBox([&] { Command(IDOK); });
+        EXPECT_EQ(told.texts, std::vector<std::wstring>{
+                                  L"問題集ファイルの保存に失敗しました。\n"
+                                  L"今回の学習結果はこのまま記憶していて、次に正解したときに"
+                                  L"もう一度保存します。"});
+        EXPECT_TRUE(told.ok && !told.yes && !told.no);
+        const Look before = Now();
         const Box box = AnswerBox([&] { SendMessageW(m_hwnd, WM_CLOSE, 0, 0); });
         EXPECT_EQ(box.caption, L"Kirabel");
         EXPECT_EQ(box.texts,
