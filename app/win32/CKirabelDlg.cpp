@@ -131,6 +131,11 @@ INT_PTR CKirabelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         OnClose();
         return TRUE;
+    case WM_QUERYENDSESSION:
+        return Result(OnQueryEndSession(lParam));
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
+        return Result(0);
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam));
         return FALSE; // the dialog manager lays the window out anew
@@ -145,6 +150,7 @@ INT_PTR CKirabelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     case WM_DESTROY:
+        m_endBlock.Destroy();
         m_hWnd = nullptr;
         return FALSE;
     default:
@@ -337,6 +343,44 @@ void CKirabelDlg::SaveAndEnd() {
         FreeBackgroundBrush();
         EndDialog(m_hWnd, IDOK);
     }
+}
+
+// Nobody may be there to answer a question, and Windows waits only seconds:
+// the window saves and answers at once.
+BOOL CKirabelDlg::OnQueryEndSession(LPARAM flags) {
+    if (m_commands.SaveAtSessionEnd()) {
+        m_endBlock.Destroy();
+        m_endRefused = false;
+        return TRUE;
+    }
+    // Held up once, to give the learner a chance to keep the progress; a
+    // learner who goes on anyway, or an end that is forced, is not held again.
+    if (m_endRefused || (flags & ENDSESSION_CRITICAL) != 0) {
+        m_endBlock.Destroy();
+        return TRUE;
+    }
+    m_endRefused = true;
+    m_endBlock.Create(m_hWnd, strings::kEndBlockedReason);
+    return FALSE;
+}
+
+// Windows ends the process soon after this returns (logoff, shutdown); the
+// Restart Manager (ENDSESSION_CLOSEAPP) waits for the program to close itself.
+// Either way the modal run ends as a close does. When the end was cancelled
+// the drill goes on.
+void CKirabelDlg::OnEndSession(bool ending) {
+    m_endBlock.Destroy();
+    if (!ending) {
+        return;
+    }
+    m_commands.SaveAtSessionEnd(); // nothing is written when the query saved it all
+    FreeBackgroundBrush();
+    EndDialog(m_hWnd, IDOK);
+}
+
+INT_PTR CKirabelDlg::Result(LRESULT result) {
+    SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+    return TRUE;
 }
 
 void CKirabelDlg::SetQuestionText(const std::string& text) {

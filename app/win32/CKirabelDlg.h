@@ -3,6 +3,7 @@
 #include "app/DrillWindow.h"
 #include "app/WindowCommands.h"
 #include "app/win32/DialogTemplate.h"
+#include "app/win32/SessionEndBlock.h"
 #include "controls/win32/CAnswerEdit.h"
 #include "controls/win32/CColorLabel.h"
 #include "session/QuizSession.h"
@@ -14,7 +15,8 @@
 // The main window: a dialog with the question, the answer box, the two marks
 // and the next-question button under a File menu, laid out from res/Layout.h.
 // It turns each user action into session operations and lets the session drive
-// its controls. Esc and Enter never close it; every way of closing saves first.
+// its controls. Esc and Enter never close it; every way of closing saves first,
+// the end of the desktop session too.
 class CKirabelDlg : public DrillWindow {
 public:
     CKirabelDlg();
@@ -71,6 +73,12 @@ private:
     void OnFileExit();
     void OnClose();
     void OnDpiChanged(UINT dpi);
+    // Shutdown, logoff or an update's restart: saves without asking. A failed
+    // save holds the end up once, with a reason Windows shows.
+    BOOL OnQueryEndSession(LPARAM flags);
+    void OnEndSession(bool ending);
+    // A dialog procedure hands a message's result over in DWLP_MSGRESULT.
+    INT_PTR Result(LRESULT result);
 
     // Binds the control members to the template's controls.
     void DoDataExchange();
@@ -96,5 +104,7 @@ private:
     HBITMAP m_nextBitmap = nullptr;
     QuizSession m_session;
     WindowCommands m_commands{m_session, *this};
+    SessionEndBlock m_endBlock;
+    bool m_endRefused = false; // the end of the session was held up once
     HWND m_hWnd = nullptr;
 };
