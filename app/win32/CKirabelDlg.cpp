@@ -174,6 +174,10 @@ BOOL CKirabelDlg::OnInitDialog() {
     m_numberLabel.SetAppearance(HeightAt(kNumberHeight, dpi), kBlack, kWhite);
     m_numberLabel.SetBold(true);
     m_numberLabel.SetText(strings::kNumberStart);
+    m_answerEditAccess.SetName(strings::kAnswerBoxName);
+    m_nextButtonAccess.SetName(strings::kNextButtonName);
+    m_rightMarkAccess.SetName(strings::kRightName);
+    m_wrongMarkAccess.SetName(strings::kWrongName);
 
     m_nextBitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
                                                    MAKEINTRESOURCEW(IDB_NEXT_QUESTION),
@@ -188,11 +192,16 @@ BOOL CKirabelDlg::OnInitDialog() {
 
 void CKirabelDlg::DoDataExchange() {
     m_wrongMark = GetDlgItem(m_hWnd, IDC_WRONG_MARK);
+    m_wrongMarkAccess.Attach(m_wrongMark);
     m_rightMark = GetDlgItem(m_hWnd, IDC_RIGHT_MARK);
+    m_rightMarkAccess.Attach(m_rightMark);
     m_numberLabel.Attach(GetDlgItem(m_hWnd, IDC_NUMBER_LABEL));
     m_nextButton = GetDlgItem(m_hWnd, IDC_NEXT_BUTTON);
+    m_nextButtonAccess.Attach(m_nextButton);
     m_answerLabel.Attach(GetDlgItem(m_hWnd, IDC_ANSWER_LABEL));
+    m_answerLabelAccess.Attach(m_answerLabel.GetSafeHwnd());
     m_answerEdit.Attach(GetDlgItem(m_hWnd, IDC_ANSWER_EDIT));
+    m_answerEditAccess.Attach(m_answerEdit.GetSafeHwnd());
     m_questionLabel.Attach(GetDlgItem(m_hWnd, IDC_QUESTION_LABEL));
 }
 
@@ -416,11 +425,18 @@ void CKirabelDlg::EnableNextButton(bool enable) {
 }
 
 void CKirabelDlg::ShowRightMark(bool show) {
-    ShowWindow(m_rightMark, show ? SW_SHOW : SW_HIDE);
+    ShowMark(m_rightMark, show);
 }
 
 void CKirabelDlg::ShowWrongMark(bool show) {
-    ShowWindow(m_wrongMark, show ? SW_SHOW : SW_HIDE);
+    ShowMark(m_wrongMark, show);
+}
+
+void CKirabelDlg::ShowMark(HWND mark, bool show) {
+    const bool wasShown = ShowWindow(mark, show ? SW_SHOW : SW_HIDE) != FALSE;
+    if (wasShown != show) {
+        CAccessibleName::NotifyShown(mark, show);
+    }
 }
 
 // Through the dialog manager, so that a focused push button becomes the
@@ -433,7 +449,9 @@ void CKirabelDlg::FocusNextButton() {
     SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_nextButton), TRUE);
 }
 
-void CKirabelDlg::SetAnswerDescription(const std::string& /*text*/) {}
+void CKirabelDlg::SetAnswerDescription(const std::string& text) {
+    m_answerLabelAccess.SetDescription(text);
+}
 
 void CKirabelDlg::ClearFocus() {
     SetFocus(nullptr);

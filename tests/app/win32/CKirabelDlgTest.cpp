@@ -9,6 +9,9 @@
 
 #include <windows.h>
 
+#include <oleacc.h>
+#include <wrl/client.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,6 +23,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using Microsoft::WRL::ComPtr;
 using testsupport::ReadBytes;
 
 namespace {
@@ -765,6 +769,160 @@ TEST_F(CKirabelDlgTest, AFailedSaveHoldsTheSessionEndUpOnce) {
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
 }
+
+// A BSTR that frees itself.
+struct OwnedBstr {
+    BSTR text = nullptr;
+    OwnedBstr() = default;
+    OwnedBstr(const OwnedBstr&) = delete;
+    OwnedBstr& operator=(const OwnedBstr&) = delete;
+    ~OwnedBstr() { SysFreeString(text); }
+    std::wstring Get() const { return text ? std::wstring(text, SysStringLen(text)) : L""; }
+};
+
+// What a screen reader reads of a control: its client object's name,
+// description and whether it is invisible.
+struct Heard {
+    std::wstring name, description;
+    bool invisible = false;
+
+    bool operator==(const Heard&) const = default;
+};
+
+void PrintTo(const Heard& heard, std::ostream* out) {
+    *out << "{" << U8(heard.name) << " | " << U8(heard.description) << " | invisible "
+         << heard.invisible << "}";
+}
+
+Heard HeardOf(HWND control) {
+    ComPtr<IAccessible> object;
+    const HRESULT found =
+        AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                   reinterpret_cast<void**>(object.GetAddressOf()));
+    if (FAILED(found) || !object) {
+        return {L"(no object)", L"", false};
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    OwnedBstr name, description;
+    object->get_accName(self, &name.text);
+    object->get_accDescription(self, &description.text);
+    VARIANT state{};
+    object->get_accState(self, &state);
+    return {name.Get(), description.Get(),
+            state.vt == VT_I4 && (state.lVal & STATE_SYSTEM_INVISIBLE) != 0};
+}
+
+// The accessibility events of this process, with the window message loop
+// handing them over.
+class EventLog {
+public:
+    struct Event {
+        DWORD event;
+        HWND window;
+        LONG object;
+        bool operator==(const Event&) const = default;
+    };
+
+    EventLog() {
+        s_events = &m_events;
+        m_hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_DESCRIPTIONCHANGE, nullptr, Record,
+                                 GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    }
+    EventLog(const EventLog&) = delete;
+    EventLog& operator=(const EventLog&) = delete;
+    ~EventLog() {
+        UnhookWinEvent(m_hook);
+        s_events = nullptr;
+    }
+
+    bool Hooked() const { return m_hook != nullptr; }
+    // How often `event` came for `window`'s object `object`.
+    int Count(DWORD event, HWND window, LONG object) const {
+        int count = 0;
+        for (const Event& e : m_events) {
+            count += e == Event{event, window, object};
+        }
+        return count;
+    }
+    void Clear() { m_events.clear(); }
+
+private:
+    static void CALLBACK Record(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child,
+                                DWORD, DWORD) {
+        if (s_events && child == CHILDID_SELF) {
+            s_events->push_back({event, window, object});
+        }
+    }
+
+    static inline std::vector<Event>* s_events = nullptr;
+    std::vector<Event> m_events;
+    HWINEVENTHOOK m_hook = nullptr;
+};
+
+struct Check {
+    const char* name;
+    bool right;
+    const wchar_t* result;
+};
+
+void PrintTo(const Check& check, std::ostream* out) {
+    *out << check.name;
+}
+
+class Accessibility : public CKirabelDlgTest, public ::testing::WithParamInterface<Check> {};
+
+// Each control has a name; after a check the shown mark and the answer
+// label's description say the result in words, and screen readers are told of
+// each change. The next question takes the result away again.
+TEST_P(Accessibility, NamesTheControlsAndSaysTheResult) {
+    const Check& check = GetParam();
+    Run([&] {
+        Open(m_set);
+        const int first = Shown();
+        const int shown = check.right ? IDC_RIGHT_MARK : IDC_WRONG_MARK;
+        EventLog events;
+        ASSERT_TRUE(events.Hooked());
+        Type(check.right ? kAnswers[first] : L"x");
+        Press(VK_RETURN);
+        const struct {
+            int id;
+            Heard heard;
+        } controls[] = {
+            {IDC_QUESTION_LABEL, {kQuestions[first], L"", false}},
+            {IDC_NUMBER_LABEL, {L"第1問", L"", false}},
+            {IDC_ANSWER_EDIT, {L"答えの入力", L"", false}},
+            {IDC_ANSWER_LABEL, {L"答え  " + kAnswers[first], check.result, false}},
+            {IDC_NEXT_BUTTON, {L"次の問題", L"", false}},
+            {IDC_RIGHT_MARK, {L"正解", L"", !check.right}},
+            {IDC_WRONG_MARK, {L"不正解", L"", check.right}},
+        };
+        for (const auto& c : controls) {
+            EXPECT_EQ(HeardOf(Item(c.id)), c.heard) << c.id;
+        }
+        const HWND label = Item(IDC_ANSWER_LABEL);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, label, OBJID_CLIENT), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_DESCRIPTIONCHANGE, label, OBJID_CLIENT), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_SHOW, Item(shown), OBJID_WINDOW), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_HIDE, Item(shown), OBJID_WINDOW), 0);
+
+        events.Clear();
+        Press(VK_RETURN);
+        EXPECT_EQ(HeardOf(label), (Heard{L"", L"", false}));
+        EXPECT_EQ(HeardOf(Item(shown)).invisible, true);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_DESCRIPTIONCHANGE, label, OBJID_CLIENT), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_HIDE, Item(shown), OBJID_WINDOW), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, Item(IDC_QUESTION_LABEL), OBJID_CLIENT),
+                  TextOf(Item(IDC_QUESTION_LABEL)) == kQuestions[first] ? 0 : 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, Item(IDC_NUMBER_LABEL), OBJID_CLIENT), 1);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(CKirabelDlg, Accessibility,
+                         ::testing::Values(Check{"Right", true, L"正解"},
+                                           Check{"Wrong", false, L"不正解"}),
+                         kCaseName);
 
 // Korean has no code page 932 form: the UTF-8 set is judged in UTF-8.
 TEST_F(CKirabelDlgTest, AUtf8SetWithAKoreanAnswer) {
