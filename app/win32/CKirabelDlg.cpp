@@ -131,6 +131,11 @@ INT_PTR CKirabelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         OnClose();
         return TRUE;
+    case WM_QUERYENDSESSION:
+        return Result(OnQueryEndSession(lParam));
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
+        return Result(0);
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam));
         return FALSE; // the dialog manager lays the window out anew
@@ -145,6 +150,7 @@ INT_PTR CKirabelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     case WM_DESTROY:
+        m_endBlock.Destroy();
         m_hWnd = nullptr;
         return FALSE;
     default:
@@ -168,6 +174,10 @@ BOOL CKirabelDlg::OnInitDialog() {
     m_numberLabel.SetAppearance(HeightAt(kNumberHeight, dpi), kBlack, kWhite);
     m_numberLabel.SetBold(true);
     m_numberLabel.SetText(strings::kNumberStart);
+    m_answerEditAccess.SetName(strings::kAnswerBoxName);
+    m_nextButtonAccess.SetName(strings::kNextButtonName);
+    m_rightMarkAccess.SetName(strings::kRightName);
+    m_wrongMarkAccess.SetName(strings::kWrongName);
 
     m_nextBitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
                                                    MAKEINTRESOURCEW(IDB_NEXT_QUESTION),
@@ -182,11 +192,16 @@ BOOL CKirabelDlg::OnInitDialog() {
 
 void CKirabelDlg::DoDataExchange() {
     m_wrongMark = GetDlgItem(m_hWnd, IDC_WRONG_MARK);
+    m_wrongMarkAccess.Attach(m_wrongMark);
     m_rightMark = GetDlgItem(m_hWnd, IDC_RIGHT_MARK);
+    m_rightMarkAccess.Attach(m_rightMark);
     m_numberLabel.Attach(GetDlgItem(m_hWnd, IDC_NUMBER_LABEL));
     m_nextButton = GetDlgItem(m_hWnd, IDC_NEXT_BUTTON);
+    m_nextButtonAccess.Attach(m_nextButton);
     m_answerLabel.Attach(GetDlgItem(m_hWnd, IDC_ANSWER_LABEL));
+    m_answerLabelAccess.Attach(m_answerLabel.GetSafeHwnd());
     m_answerEdit.Attach(GetDlgItem(m_hWnd, IDC_ANSWER_EDIT));
+    m_answerEditAccess.Attach(m_answerEdit.GetSafeHwnd());
     m_questionLabel.Attach(GetDlgItem(m_hWnd, IDC_QUESTION_LABEL));
 }
 
@@ -339,6 +354,44 @@ void CKirabelDlg::SaveAndEnd() {
     }
 }
 
+// Nobody may be there to answer a question, and Windows waits only seconds:
+// the window saves and answers at once.
+BOOL CKirabelDlg::OnQueryEndSession(LPARAM flags) {
+    if (m_commands.SaveAtSessionEnd()) {
+        m_endBlock.Destroy();
+        m_endRefused = false;
+        return TRUE;
+    }
+    // Held up once, to give the learner a chance to keep the progress; a
+    // learner who goes on anyway, or an end that is forced, is not held again.
+    if (m_endRefused || (flags & ENDSESSION_CRITICAL) != 0) {
+        m_endBlock.Destroy();
+        return TRUE;
+    }
+    m_endRefused = true;
+    m_endBlock.Create(m_hWnd, strings::kEndBlockedReason);
+    return FALSE;
+}
+
+// Windows ends the process soon after this returns (logoff, shutdown); the
+// Restart Manager (ENDSESSION_CLOSEAPP) waits for the program to close itself.
+// Either way the modal run ends as a close does. When the end was cancelled
+// the drill goes on.
+void CKirabelDlg::OnEndSession(bool ending) {
+    m_endBlock.Destroy();
+    if (!ending) {
+        return;
+    }
+    m_commands.SaveAtSessionEnd(); // nothing is written when the query saved it all
+    FreeBackgroundBrush();
+    EndDialog(m_hWnd, IDOK);
+}
+
+INT_PTR CKirabelDlg::Result(LRESULT result) {
+    SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
 void CKirabelDlg::SetQuestionText(const std::string& text) {
     m_questionLabel.SetText(text);
 }
@@ -372,11 +425,18 @@ void CKirabelDlg::EnableNextButton(bool enable) {
 }
 
 void CKirabelDlg::ShowRightMark(bool show) {
-    ShowWindow(m_rightMark, show ? SW_SHOW : SW_HIDE);
+    ShowMark(m_rightMark, show);
 }
 
 void CKirabelDlg::ShowWrongMark(bool show) {
-    ShowWindow(m_wrongMark, show ? SW_SHOW : SW_HIDE);
+    ShowMark(m_wrongMark, show);
+}
+
+void CKirabelDlg::ShowMark(HWND mark, bool show) {
+    const bool wasShown = ShowWindow(mark, show ? SW_SHOW : SW_HIDE) != FALSE;
+    if (wasShown != show) {
+        CAccessibleName::NotifyShown(mark, show);
+    }
 }
 
 // Through the dialog manager, so that a focused push button becomes the
@@ -389,7 +449,9 @@ void CKirabelDlg::FocusNextButton() {
     SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_nextButton), TRUE);
 }
 
-void CKirabelDlg::SetAnswerDescription(const std::string& /*text*/) {}
+void CKirabelDlg::SetAnswerDescription(const std::string& text) {
+    m_answerLabelAccess.SetDescription(text);
+}
 
 void CKirabelDlg::ClearFocus() {
     SetFocus(nullptr);

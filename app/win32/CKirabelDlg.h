@@ -3,6 +3,8 @@
 #include "app/DrillWindow.h"
 #include "app/WindowCommands.h"
 #include "app/win32/DialogTemplate.h"
+#include "app/win32/SessionEndBlock.h"
+#include "controls/win32/CAccessibleName.h"
 #include "controls/win32/CAnswerEdit.h"
 #include "controls/win32/CColorLabel.h"
 #include "session/QuizSession.h"
@@ -14,7 +16,9 @@
 // The main window: a dialog with the question, the answer box, the two marks
 // and the next-question button under a File menu, laid out from res/Layout.h.
 // It turns each user action into session operations and lets the session drive
-// its controls. Esc and Enter never close it; every way of closing saves first.
+// its controls. Esc and Enter never close it; every way of closing saves first,
+// the end of the desktop session too. Screen readers get a name for each
+// control that shows no text, and the result of a check in words.
 class CKirabelDlg : public DrillWindow {
 public:
     CKirabelDlg();
@@ -71,6 +75,12 @@ private:
     void OnFileExit();
     void OnClose();
     void OnDpiChanged(UINT dpi);
+    // Shutdown, logoff or an update's restart: saves without asking. A failed
+    // save holds the end up once, with a reason Windows shows.
+    BOOL OnQueryEndSession(LPARAM flags);
+    void OnEndSession(bool ending);
+    // A dialog procedure hands a message's result over in DWLP_MSGRESULT.
+    INT_PTR Result(LRESULT result);
 
     // Binds the control members to the template's controls.
     void DoDataExchange();
@@ -82,19 +92,28 @@ private:
     // Saves, then ends the modal run, unless the save failed and the learner
     // keeps the window.
     void SaveAndEnd();
+    // Shows or hides a mark, and tells screen readers where the system does not.
+    static void ShowMark(HWND mark, bool show);
 
     static HBRUSH s_backgroundBrush;
 
     HWND m_wrongMark = nullptr;
+    CAccessibleName m_wrongMarkAccess;
     HWND m_rightMark = nullptr;
+    CAccessibleName m_rightMarkAccess;
     CColorLabel m_numberLabel;
     HWND m_nextButton = nullptr;
+    CAccessibleName m_nextButtonAccess;
     CColorLabel m_answerLabel;
+    CAccessibleName m_answerLabelAccess; // the result of a check, as its description
     CAnswerEdit m_answerEdit;
+    CAccessibleName m_answerEditAccess;
     CColorLabel m_questionLabel;
     HICON m_hIcon;
     HBITMAP m_nextBitmap = nullptr;
     QuizSession m_session;
     WindowCommands m_commands{m_session, *this};
+    SessionEndBlock m_endBlock;
+    bool m_endRefused = false; // the end of the session was held up once
     HWND m_hWnd = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "controls/win32/CColorLabel.h"
 
+#include "controls/win32/CAccessibleName.h"
 #include "controls/win32/WideText.h"
 
 namespace {
@@ -50,8 +51,17 @@ void CColorLabel::SetBold(bool bold) {
 }
 
 void CColorLabel::SetText(const std::string& text) {
-    // The static control repaints itself when its text changes.
-    SetWindowTextW(m_hWnd, WideText::FromUtf8(text).c_str());
+    const std::wstring wide = WideText::FromUtf8(text);
+    std::wstring old(static_cast<std::size_t>(GetWindowTextLengthW(m_hWnd)) + 1, L'\0');
+    old.resize(
+        static_cast<std::size_t>(GetWindowTextW(m_hWnd, old.data(), static_cast<int>(old.size()))));
+    if (wide == old) {
+        return;
+    }
+    // The static control repaints itself when its text changes; screen
+    // readers, which take the label's text as its name, are told here.
+    SetWindowTextW(m_hWnd, wide.c_str());
+    CAccessibleName::NotifyNameChange(m_hWnd);
 }
 
 HBRUSH CColorLabel::CtlColor(HDC dc, UINT ctlColor) {

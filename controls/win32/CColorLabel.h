@@ -29,7 +29,8 @@ public:
     void SetFontHeight(int height);
     // ORs the bold weight (700) into the weight: 400 becomes 956, 700 stays.
     void SetBold(bool bold);
-    // UTF-8.
+    // UTF-8. Screen readers, which name the label by its text, are told of a
+    // new text.
     void SetText(const std::string& text);
 
     // The answer to the colour request: for a static control, the font, the

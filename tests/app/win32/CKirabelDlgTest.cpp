@@ -9,16 +9,21 @@
 
 #include <windows.h>
 
+#include <oleacc.h>
+#include <wrl/client.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <iostream>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using Microsoft::WRL::ComPtr;
 using testsupport::ReadBytes;
 
 namespace {
@@ -581,15 +586,24 @@ TEST_F(CKirabelDlgTest, AMalformedFileIsReportedInAMessageBox) {
     });
 }
 
-// No, the default, keeps the window and the progress; once the file can be
-// written again, closing saves it.
+// The right answer's own save fails and says so, once; closing saves again,
+// and when that fails too it asks. No, the default, keeps the window and the
+// progress; once the file can be written again, closing saves it.
 TEST_F(CKirabelDlgTest, AFailedSaveOnCloseAsksAndNoKeepsTheWindow) {
     int first = 0;
     const fs::path set = testsupport::PathOf(m_set);
     const INT_PTR result = Run([&] {
-        first = AnswerFirstRight();
-        const Look before = Now();
+        Open(m_set);
+        first = Shown();
         SetFileAttributesW(set.c_str(), FILE_ATTRIBUTE_READONLY);
+        Type(kAnswers[first]);
+        const Box told = AnswerBox([&] { Command(IDOK); });
+        EXPECT_EQ(told.texts, std::vector<std::wstring>{
+                                  L"問題集ファイルの保存に失敗しました。\n"
+                                  L"今回の学習結果はこのまま記憶していて、次に正解したときに"
+                                  L"もう一度保存します。"});
+        EXPECT_TRUE(told.ok && !told.yes && !told.no);
+        const Look before = Now();
         const Box box = AnswerBox([&] { SendMessageW(m_hwnd, WM_CLOSE, 0, 0); });
         EXPECT_EQ(box.caption, L"Kirabel");
         EXPECT_EQ(box.texts,
@@ -609,6 +623,306 @@ TEST_F(CKirabelDlgTest, AFailedSaveOnCloseAsksAndNoKeepsTheWindow) {
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
 }
+
+// The set file turned into UTF-16, which a save refuses to merge, and back.
+class BrokenFile {
+public:
+    explicit BrokenFile(const std::string& path)
+        : m_path(testsupport::PathOf(path)), m_bytes(ReadBytes(path)) {
+        testsupport::WriteBytes(m_path, std::string("\xFF\xFEx\0 \0x\0 \0"
+                                                    "0\0",
+                                                    12));
+    }
+    BrokenFile(const BrokenFile&) = delete;
+    BrokenFile& operator=(const BrokenFile&) = delete;
+    ~BrokenFile() { Restore(); }
+
+    // The first bytes again, at a modification time of their own (ten seconds
+    // on from the UTF-16 file's), so that a save sees a changed file.
+    void Restore() {
+        if (m_restored) {
+            return;
+        }
+        m_restored = true;
+        HANDLE file = CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        FILETIME written{};
+        GetFileTime(file, nullptr, nullptr, &written);
+        DWORD done = 0;
+        WriteFile(file, m_bytes.data(), static_cast<DWORD>(m_bytes.size()), &done, nullptr);
+        ULARGE_INTEGER time{{written.dwLowDateTime, written.dwHighDateTime}};
+        time.QuadPart += 10ULL * 10'000'000; // 100 ns units
+        written = {time.LowPart, time.HighPart};
+        SetFileTime(file, nullptr, nullptr, &written);
+        CloseHandle(file);
+    }
+
+private:
+    fs::path m_path;
+    std::string m_bytes;
+    bool m_restored = false;
+};
+
+const std::wstring kProgressKeptBox = L"今回の学習結果はこのまま記憶していて、次に正解したときに"
+                                      L"もう一度保存します。";
+
+// ShutdownBlockReasonQuery: Wine 8 does not export it.
+using BlockReasonQuery = BOOL(WINAPI*)(HWND, LPWSTR, DWORD*);
+BlockReasonQuery FindBlockReasonQuery() {
+    return reinterpret_cast<BlockReasonQuery>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "ShutdownBlockReasonQuery")));
+}
+
+// The reason the window gives for holding up the end of the session; "" for
+// none, "?" where the system cannot say.
+std::wstring BlockReasonOf(HWND window) {
+    const BlockReasonQuery query = FindBlockReasonQuery();
+    if (!query) {
+        return L"?";
+    }
+    wchar_t reason[MAX_STR_BLOCKREASON + 1] = {};
+    DWORD size = static_cast<DWORD>(std::size(reason));
+    return query(window, reason, &size) ? reason : L"";
+}
+
+struct EndWay {
+    const char* name;
+    UINT message; // WM_QUERYENDSESSION or WM_ENDSESSION (with wParam TRUE)
+    LPARAM flags;
+};
+
+void PrintTo(const EndWay& way, std::ostream* out) {
+    *out << way.name;
+}
+
+class SessionEnd : public CKirabelDlgTest, public ::testing::WithParamInterface<EndWay> {};
+
+// The right answer's save failed; the end of the session saves it, without a
+// question. The query leaves the window running, the end itself ends the run.
+TEST_P(SessionEnd, SavesTheProgressWithoutAsking) {
+    const EndWay& way = GetParam();
+    int first = 0;
+    LRESULT answer = -1;
+    const INT_PTR result = Run([&] {
+        Open(m_set);
+        first = Shown();
+        BrokenFile broken(m_set);
+        Type(kAnswers[first]);
+        const Box told = AnswerBox([&] { Command(IDOK); });
+        ASSERT_FALSE(told.texts.empty());
+        EXPECT_TRUE(told.texts[0].ends_with(kProgressKeptBox));
+        EXPECT_EQ(ReadBytes(m_set)[0], '\xFF');
+        broken.Restore();
+        answer = SendMessageW(m_hwnd, way.message, way.message == WM_ENDSESSION, way.flags);
+        EXPECT_EQ(FindModal(m_hwnd), nullptr);
+        EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+    });
+    EXPECT_EQ(answer, way.message == WM_QUERYENDSESSION ? TRUE : 0);
+    EXPECT_EQ(result, way.message == WM_ENDSESSION ? IDOK : IDABORT);
+    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CKirabelDlg, SessionEnd,
+    ::testing::Values(EndWay{"QueryShutdown", WM_QUERYENDSESSION, 0},
+                      EndWay{"QueryLogoff", WM_QUERYENDSESSION,
+                             static_cast<LPARAM>(ENDSESSION_LOGOFF)},
+                      EndWay{"QueryRestartManager", WM_QUERYENDSESSION, ENDSESSION_CLOSEAPP},
+                      EndWay{"EndShutdown", WM_ENDSESSION, 0},
+                      EndWay{"EndLogoff", WM_ENDSESSION, static_cast<LPARAM>(ENDSESSION_LOGOFF)},
+                      EndWay{"EndRestartManager", WM_ENDSESSION, ENDSESSION_CLOSEAPP}),
+    kCaseName);
+
+// A save that fails at the query holds the end up once, with a reason; a
+// cancelled end changes nothing, the next query lets it go, and the end itself
+// saves what it can and ends the run.
+TEST_F(CKirabelDlgTest, AFailedSaveHoldsTheSessionEndUpOnce) {
+    int first = 0;
+    std::vector<LRESULT> answers;
+    std::wstring reason, reasonAfter;
+    const INT_PTR result = Run([&] {
+        Open(m_set);
+        first = Shown();
+        BrokenFile broken(m_set);
+        Type(kAnswers[first]);
+        AnswerBox([&] { Command(IDOK); });
+        answers.push_back(SendMessageW(m_hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP));
+        reason = BlockReasonOf(m_hwnd);
+        const Look before = Now();
+        answers.push_back(SendMessageW(m_hwnd, WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP));
+        EXPECT_TRUE(IsWindowVisible(m_hwnd));
+        EXPECT_EQ(Now(), before);
+        answers.push_back(SendMessageW(m_hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP));
+        reasonAfter = BlockReasonOf(m_hwnd);
+        EXPECT_EQ(FindModal(m_hwnd), nullptr);
+        broken.Restore();
+        answers.push_back(SendMessageW(m_hwnd, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP));
+    });
+    EXPECT_EQ(answers, (std::vector<LRESULT>{FALSE, 0, TRUE, 0}));
+    if (!FindBlockReasonQuery()) {
+        std::cout << "[   NOTE   ] no ShutdownBlockReasonQuery here: the reason is not checked\n";
+    } else {
+        EXPECT_EQ(reason, L"今回の学習結果を問題集ファイルに保存できませんでした。");
+        EXPECT_EQ(reasonAfter, L"");
+    }
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+}
+
+// A BSTR that frees itself.
+struct OwnedBstr {
+    BSTR text = nullptr;
+    OwnedBstr() = default;
+    OwnedBstr(const OwnedBstr&) = delete;
+    OwnedBstr& operator=(const OwnedBstr&) = delete;
+    ~OwnedBstr() { SysFreeString(text); }
+    std::wstring Get() const { return text ? std::wstring(text, SysStringLen(text)) : L""; }
+};
+
+// What a screen reader reads of a control: its client object's name,
+// description and whether it is invisible.
+struct Heard {
+    std::wstring name, description;
+    bool invisible = false;
+
+    bool operator==(const Heard&) const = default;
+};
+
+void PrintTo(const Heard& heard, std::ostream* out) {
+    *out << "{" << U8(heard.name) << " | " << U8(heard.description) << " | invisible "
+         << heard.invisible << "}";
+}
+
+Heard HeardOf(HWND control) {
+    ComPtr<IAccessible> object;
+    const HRESULT found =
+        AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                   reinterpret_cast<void**>(object.GetAddressOf()));
+    if (FAILED(found) || !object) {
+        return {L"(no object)", L"", false};
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    OwnedBstr name, description;
+    object->get_accName(self, &name.text);
+    object->get_accDescription(self, &description.text);
+    VARIANT state{};
+    object->get_accState(self, &state);
+    return {name.Get(), description.Get(),
+            state.vt == VT_I4 && (state.lVal & STATE_SYSTEM_INVISIBLE) != 0};
+}
+
+// The accessibility events of this process, with the window message loop
+// handing them over.
+class EventLog {
+public:
+    struct Event {
+        DWORD event;
+        HWND window;
+        LONG object;
+        bool operator==(const Event&) const = default;
+    };
+
+    EventLog() {
+        s_events = &m_events;
+        m_hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_DESCRIPTIONCHANGE, nullptr, Record,
+                                 GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    }
+    EventLog(const EventLog&) = delete;
+    EventLog& operator=(const EventLog&) = delete;
+    ~EventLog() {
+        UnhookWinEvent(m_hook);
+        s_events = nullptr;
+    }
+
+    bool Hooked() const { return m_hook != nullptr; }
+    // How often `event` came for `window`'s object `object`.
+    int Count(DWORD event, HWND window, LONG object) const {
+        int count = 0;
+        for (const Event& e : m_events) {
+            count += e == Event{event, window, object};
+        }
+        return count;
+    }
+    void Clear() { m_events.clear(); }
+
+private:
+    static void CALLBACK Record(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child,
+                                DWORD, DWORD) {
+        if (s_events && child == CHILDID_SELF) {
+            s_events->push_back({event, window, object});
+        }
+    }
+
+    static inline std::vector<Event>* s_events = nullptr;
+    std::vector<Event> m_events;
+    HWINEVENTHOOK m_hook = nullptr;
+};
+
+struct Check {
+    const char* name;
+    bool right;
+    const wchar_t* result;
+};
+
+void PrintTo(const Check& check, std::ostream* out) {
+    *out << check.name;
+}
+
+class Accessibility : public CKirabelDlgTest, public ::testing::WithParamInterface<Check> {};
+
+// Each control has a name; after a check the shown mark and the answer
+// label's description say the result in words, and screen readers are told of
+// each change. The next question takes the result away again.
+TEST_P(Accessibility, NamesTheControlsAndSaysTheResult) {
+    const Check& check = GetParam();
+    Run([&] {
+        Open(m_set);
+        const int first = Shown();
+        const int shown = check.right ? IDC_RIGHT_MARK : IDC_WRONG_MARK;
+        EventLog events;
+        ASSERT_TRUE(events.Hooked());
+        Type(check.right ? kAnswers[first] : L"x");
+        Press(VK_RETURN);
+        const struct {
+            int id;
+            Heard heard;
+        } controls[] = {
+            {IDC_QUESTION_LABEL, {kQuestions[first], L"", false}},
+            {IDC_NUMBER_LABEL, {L"第1問", L"", false}},
+            {IDC_ANSWER_EDIT, {L"答えの入力", L"", false}},
+            {IDC_ANSWER_LABEL, {L"答え  " + kAnswers[first], check.result, false}},
+            {IDC_NEXT_BUTTON, {L"次の問題", L"", false}},
+            {IDC_RIGHT_MARK, {L"正解", L"", !check.right}},
+            {IDC_WRONG_MARK, {L"不正解", L"", check.right}},
+        };
+        for (const auto& c : controls) {
+            EXPECT_EQ(HeardOf(Item(c.id)), c.heard) << c.id;
+        }
+        const HWND label = Item(IDC_ANSWER_LABEL);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, label, OBJID_CLIENT), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_DESCRIPTIONCHANGE, label, OBJID_CLIENT), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_SHOW, Item(shown), OBJID_WINDOW), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_HIDE, Item(shown), OBJID_WINDOW), 0);
+
+        events.Clear();
+        Press(VK_RETURN);
+        EXPECT_EQ(HeardOf(label), (Heard{L"", L"", false}));
+        EXPECT_EQ(HeardOf(Item(shown)).invisible, true);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_DESCRIPTIONCHANGE, label, OBJID_CLIENT), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_HIDE, Item(shown), OBJID_WINDOW), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, Item(IDC_QUESTION_LABEL), OBJID_CLIENT),
+                  TextOf(Item(IDC_QUESTION_LABEL)) == kQuestions[first] ? 0 : 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, Item(IDC_NUMBER_LABEL), OBJID_CLIENT), 1);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(CKirabelDlg, Accessibility,
+                         ::testing::Values(Check{"Right", true, L"正解"},
+                                           Check{"Wrong", false, L"不正解"}),
+                         kCaseName);
 
 // Korean has no code page 932 form: the UTF-8 set is judged in UTF-8.
 TEST_F(CKirabelDlgTest, AUtf8SetWithAKoreanAnswer) {
