@@ -6,6 +6,7 @@
 #include "res/Strings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -18,6 +19,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QSessionManager>
 #include <QStringList>
 
 #include <utility>
@@ -201,16 +203,19 @@ void CKirabelDlg::reject() {
 }
 
 void CKirabelDlg::OnOK() {
+    m_sessionEnding = false; // the logout did not happen: the learner is back
     m_session.CheckAnswer();
 }
 
 void CKirabelDlg::OnCancel() {}
 
 void CKirabelDlg::OnNextButton() {
+    m_sessionEnding = false;
     m_session.ShowNextQuestion();
 }
 
 void CKirabelDlg::OnFileOpenSet() {
+    m_sessionEnding = false;
     m_commands.OpenSet();
 }
 
@@ -219,6 +224,11 @@ void CKirabelDlg::OnFileExit() {
 }
 
 void CKirabelDlg::OnClose() {
+    // The session manager closes the window at a logout, after its request to save.
+    if (m_sessionEnding) {
+        EndSession();
+        return;
+    }
     SaveAndEnd();
 }
 
@@ -231,6 +241,41 @@ void CKirabelDlg::SaveAndEnd() {
         // The dialog's own OK ending, not the virtual OnOK, which checks an answer.
         QDialog::accept();
     }
+}
+
+void CKirabelDlg::EndSession() {
+    if (m_ended) {
+        return;
+    }
+    m_ended = true;
+    m_commands.SaveAtSessionEnd();
+    // Nobody may be there to answer: a menu, a box or the file dialog over the
+    // window goes unanswered, and the code that opened it sees it cancelled.
+    while (QWidget* popup = QApplication::activePopupWidget()) {
+        if (!popup->close()) {
+            break;
+        }
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog != nullptr && dialog != this && dialog->isVisible()) {
+            dialog->reject();
+        }
+    }
+    QDialog::accept();
+}
+
+void CKirabelDlg::CommitData(QSessionManager& manager) {
+    if (!CommitSessionData([&manager] { return manager.allowsInteraction(); })) {
+        manager.cancel();
+    }
+    manager.release();
+}
+
+bool CKirabelDlg::CommitSessionData(const std::function<bool()>& mayAsk) {
+    // MayClose saves once more and asks with the failure's own message.
+    m_sessionEnding = m_commands.SaveAtSessionEnd() || !mayAsk() || m_commands.MayClose();
+    return m_sessionEnding;
 }
 
 std::string CKirabelDlg::ChooseSetFile() {

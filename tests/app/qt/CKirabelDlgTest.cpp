@@ -316,6 +316,44 @@ TEST_F(CKirabelDlgTest, AFailedSaveAsksBeforeTheProgressIsGivenUp) {
     EXPECT_EQ(ReadBytes(other), SetFile(5, 5)); // nothing answered: nothing written
 }
 
+struct LogoutCase {
+    const char* name;
+    bool saveFails, mayAsk, yes;
+    bool asks, goesOn; // the learner is asked; the logout goes on and the close asks nothing
+};
+
+class Logout : public CKirabelDlgTest, public ::testing::WithParamInterface<LogoutCase> {};
+
+// The session manager's request to save before a logout: the learner is asked
+// only after a failed save and only when the session manager allows it; No
+// keeps the window, and the logout is cancelled.
+TEST_P(Logout, SavesAndAsksOnlyWhenAllowed) {
+    const LogoutCase& c = GetParam();
+    const int first = c.saveFails ? AnswerFirstRight(true) : AnswerFirstRightUnsaved();
+    m_dlg.warnings.clear();
+    m_dlg.yes = c.yes;
+    int interactionAsked = 0;
+    EXPECT_EQ(m_dlg.CommitSessionData([&] { return ++interactionAsked, c.mayAsk; }), c.goesOn);
+    EXPECT_EQ(interactionAsked, c.saveFails ? 1 : 0); // a good save needs nobody
+    EXPECT_EQ(m_dlg.asked.size(), c.asks ? 1u : 0u);
+    EXPECT_EQ(ReadBytes(m_set), c.saveFails ? SetFile(0, 0) : SetFile(first == 0, first == 1));
+    // The session manager then closes the window; the learner who said No
+    // closes it later, and is asked as ever.
+    m_dlg.yes = false;
+    m_dlg.close();
+    EXPECT_EQ(m_dlg.isVisible(), !c.goesOn && c.saveFails);
+    EXPECT_EQ(m_dlg.asked.size(), (c.asks ? 1u : 0u) + (c.goesOn || !c.saveFails ? 0u : 1u));
+    EXPECT_TRUE(m_dlg.warnings.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CKirabelDlg, Logout,
+    ::testing::Values(LogoutCase{"Saved", false, true, false, false, true},
+                      LogoutCase{"FailedNobodyToAsk", true, false, false, false, true},
+                      LogoutCase{"FailedLearnerKeepsTheWindow", true, true, false, true, false},
+                      LogoutCase{"FailedLearnerGivesUp", true, true, true, true, true}),
+    kCaseName);
+
 // A file that cannot be written is said so once, at the open; the drill runs.
 TEST_F(CKirabelDlgTest, AReadOnlyFileIsToldOnceAndNeverTraps) {
     fs::permissions(m_set, fs::perms::owner_read | fs::perms::group_read);
