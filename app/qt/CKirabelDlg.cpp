@@ -107,6 +107,13 @@ void CKirabelDlg::CreateControls() {
     }
     setTabOrder(&m_answerEdit, &m_nextButton);
 
+    // What a screen reader calls the controls that show no text; the labels
+    // are named by their texts.
+    m_answerEdit.setAccessibleName(Text(strings::kAnswerBoxName));
+    m_nextButton.setAccessibleName(Text(strings::kNextButtonName));
+    m_rightMark.setAccessibleName(Text(strings::kRightName));
+    m_wrongMark.setAccessibleName(Text(strings::kWrongName));
+
     // Where Enter goes is decided in keyPressEvent, not by a default button.
     m_nextButton.setAutoDefault(false);
     m_nextButton.setDefault(false);
@@ -195,7 +202,11 @@ void CKirabelDlg::FocusNextButton() {
 }
 
 void CKirabelDlg::SetAnswerDescription(const std::string& text) {
-    m_answerLabel.setAccessibleDescription(Text(text));
+    // Qt announces every call, even of the same text: only a change is news.
+    const QString description = Text(text);
+    if (m_answerLabel.accessibleDescription() != description) {
+        m_answerLabel.setAccessibleDescription(description);
+    }
 }
 
 void CKirabelDlg::reject() {

@@ -3,6 +3,7 @@
 #include "questions/QuestionSet.h"
 #include "tests/TestSupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -15,10 +16,15 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -148,6 +154,9 @@ constexpr auto kCaseName = [](const auto& info) { return std::string(info.param.
 
 TEST_F(CKirabelDlgTest, StartsWithNothingToDo) {
     EXPECT_EQ(Now(), kInitial);
+    // Fixed for the window manager too: no maximise button, no sizing border.
+    EXPECT_EQ(m_dlg.windowHandle()->minimumSize(), m_dlg.size());
+    EXPECT_EQ(m_dlg.windowHandle()->maximumSize(), m_dlg.size());
     // Without the stand-in the Japanese falls back glyph by glyph, or shows as boxes.
     EXPECT_EQ(QFontInfo(m_dlg.font()).family(), QStringLiteral("IPAPGothic"));
     const struct {
@@ -221,6 +230,108 @@ TEST_F(CKirabelDlgTest, EscChangesNothingAndEnterNeverCloses) {
     }
     m_dlg.m_windowMenu->actions().value(0)->trigger();
     EXPECT_EQ(m_dlg.aboutBoxes, 4);
+}
+
+// What a screen reader is told, as the platform gets it. Offscreen, Qt's
+// accessibility stays off until the platform turns it on (as the desktop's
+// accessibility bus does when a screen reader runs); Qt's own tests turn it on
+// the same way.
+class ScreenReaderEvents {
+public:
+    using Event = std::pair<QObject*, QAccessible::Event>;
+    ScreenReaderEvents() {
+        Platform()->setActive(true);
+        QAccessible::installUpdateHandler(&Record);
+    }
+    ScreenReaderEvents(const ScreenReaderEvents&) = delete;
+    ScreenReaderEvents& operator=(const ScreenReaderEvents&) = delete;
+    ~ScreenReaderEvents() {
+        QAccessible::installUpdateHandler(nullptr);
+        Platform()->setActive(false);
+        s_events.clear();
+    }
+    void Clear() { s_events.clear(); }
+    long Count(const Event& event) const {
+        return std::count(s_events.begin(), s_events.end(), event);
+    }
+
+private:
+    static QPlatformAccessibility* Platform() {
+        return QGuiApplicationPrivate::platformIntegration()->accessibility();
+    }
+    static void Record(QAccessibleEvent* event) {
+        s_events.emplace_back(event->object(), event->type());
+    }
+    static inline std::vector<Event> s_events;
+};
+
+QString Accessible(QWidget& widget, QAccessible::Text text) {
+    return QAccessible::queryAccessibleInterface(&widget)->text(text);
+}
+
+// Names for the controls that show no text; each change of a text, of the
+// result in words and of a mark is announced once, at once.
+TEST_F(CKirabelDlgTest, TellsAScreenReaderWhatIsShown) {
+    ScreenReaderEvents events;
+    TestDlg& d = m_dlg;
+    const std::pair<QWidget*, QString> names[] = {
+        {&d.m_answerEdit, U(u"答えの入力")}, {&d.m_nextButton, U(u"次の問題")},
+        {&d.m_rightMark, U(u"正解")},        {&d.m_wrongMark, U(u"不正解")},
+        {&d.m_questionLabel, kStart[0]},     {&d.m_answerLabel, kStart[1]},
+        {&d.m_numberLabel, kStart[2]}};
+    for (const auto& [widget, name] : names) {
+        EXPECT_EQ(Accessible(*widget, QAccessible::Name), name);
+    }
+    const auto texts = [&](std::vector<ScreenReaderEvents::Event> more) {
+        for (QObject* label : {&d.m_questionLabel, &d.m_numberLabel, &d.m_answerLabel}) {
+            more.emplace_back(label, QAccessible::NameChanged);
+        }
+        return more;
+    };
+    const auto checked = [&](QLabel& mark) {
+        return std::vector<ScreenReaderEvents::Event>{
+            {&d.m_answerLabel, QAccessible::NameChanged},
+            {&d.m_answerLabel, QAccessible::DescriptionChanged},
+            {&mark, QAccessible::ObjectShow}};
+    };
+    int first = 0;
+    const std::vector<ScreenReaderEvents::Event> hidden = {
+        {&d.m_answerLabel, QAccessible::DescriptionChanged},
+        {&d.m_rightMark, QAccessible::ObjectHide},
+        {&d.m_wrongMark, QAccessible::ObjectHide}};
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        QString description;
+        std::vector<ScreenReaderEvents::Event> announced, quiet; // once; never
+    } steps[] = {{"open", [&] { Open(m_set), first = Shown(); }, "", texts({}), hidden},
+                 {"right",
+                  [&] { Type(kAnswers[first]), Press(Qt::Key_Return); },
+                  U(u"正解"),
+                  checked(d.m_rightMark),
+                  {}},
+                 {"next",
+                  [&] { Press(Qt::Key_Return); },
+                  "",
+                  texts({{&d.m_answerLabel, QAccessible::DescriptionChanged},
+                         {&d.m_rightMark, QAccessible::ObjectHide}}),
+                  {{&d.m_wrongMark, QAccessible::ObjectHide}}},
+                 {"wrong",
+                  [&] { Type(U(u"x")), Press(Qt::Key_Return); },
+                  U(u"不正解"),
+                  checked(d.m_wrongMark),
+                  {}}};
+    for (const auto& s : steps) {
+        events.Clear();
+        s.act();
+        EXPECT_EQ(Accessible(d.m_answerLabel, QAccessible::Description), s.description) << s.step;
+        for (const auto& event : s.announced) {
+            EXPECT_EQ(events.Count(event), 1) << s.step << " " << event.second;
+        }
+        for (const auto& event : s.quiet) {
+            EXPECT_EQ(events.Count(event), 0) << s.step << " " << event.second;
+        }
+    }
 }
 
 struct CloseWay {
