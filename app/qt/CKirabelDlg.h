@@ -61,8 +61,9 @@ public:
     // Esc reaches here; it does nothing.
     void reject() override;
 
-    // The program is told to end (a signal): saves without asking, ends any
-    // box or menu open over the window unanswered, then the modal run.
+    // The program is told to end (a signal, or the close at a logout): saves
+    // without asking, ends any box or menu open over the window unanswered,
+    // then the modal run.
     void EndSession();
     bool HasEnded() const { return m_ended; }
     // The session manager's request to save before a logout.

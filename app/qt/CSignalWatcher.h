@@ -2,10 +2,10 @@
 
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <signal.h>
 
 // The POSIX signals that end a desktop session without asking (SIGTERM from the
 // service manager, SIGHUP when the terminal goes, SIGINT for Ctrl+C) turned
