@@ -1,6 +1,7 @@
 #include "app/qt/CKirabelApp.h"
 
 #include "app/qt/CKirabelDlg.h"
+#include "app/qt/CSignalWatcher.h"
 #include "res/Layout.h"
 #include "res/Strings.h"
 
@@ -9,6 +10,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPixmap>
+#include <QSessionManager>
 #include <QString>
 #include <QStringList>
 
@@ -46,9 +48,21 @@ CKirabelApp::CKirabelApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 int CKirabelApp::InitInstance() {
     CKirabelDlg dialog;
+    return Run(dialog);
+}
+
+int CKirabelApp::Run(CKirabelDlg& dialog) {
+    const CSignalWatcher watcher([&dialog] { dialog.EndSession(); });
+    const QMetaObject::Connection commit =
+        connect(this, &QGuiApplication::commitDataRequest, &dialog,
+                [&dialog](QSessionManager& manager) { dialog.CommitData(manager); });
     dialog.show();
     dialog.CheckSystem();
-    dialog.exec();
+    // A signal during the start-up's message box has ended the run already.
+    if (!dialog.HasEnded()) {
+        dialog.exec();
+    }
+    disconnect(commit);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include "res/Strings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -18,6 +19,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QSessionManager>
 #include <QStringList>
 
 #include <utility>
@@ -104,6 +106,13 @@ void CKirabelDlg::CreateControls() {
         box->raise();
     }
     setTabOrder(&m_answerEdit, &m_nextButton);
+
+    // What a screen reader calls the controls that show no text; the labels
+    // are named by their texts.
+    m_answerEdit.setAccessibleName(Text(strings::kAnswerBoxName));
+    m_nextButton.setAccessibleName(Text(strings::kNextButtonName));
+    m_rightMark.setAccessibleName(Text(strings::kRightName));
+    m_wrongMark.setAccessibleName(Text(strings::kWrongName));
 
     // Where Enter goes is decided in keyPressEvent, not by a default button.
     m_nextButton.setAutoDefault(false);
@@ -193,7 +202,11 @@ void CKirabelDlg::FocusNextButton() {
 }
 
 void CKirabelDlg::SetAnswerDescription(const std::string& text) {
-    m_answerLabel.setAccessibleDescription(Text(text));
+    // Qt announces every call, even of the same text: only a change is news.
+    const QString description = Text(text);
+    if (m_answerLabel.accessibleDescription() != description) {
+        m_answerLabel.setAccessibleDescription(description);
+    }
 }
 
 void CKirabelDlg::reject() {
@@ -201,16 +214,19 @@ void CKirabelDlg::reject() {
 }
 
 void CKirabelDlg::OnOK() {
+    m_sessionEnding = false; // the logout did not happen: the learner is back
     m_session.CheckAnswer();
 }
 
 void CKirabelDlg::OnCancel() {}
 
 void CKirabelDlg::OnNextButton() {
+    m_sessionEnding = false;
     m_session.ShowNextQuestion();
 }
 
 void CKirabelDlg::OnFileOpenSet() {
+    m_sessionEnding = false;
     m_commands.OpenSet();
 }
 
@@ -219,6 +235,11 @@ void CKirabelDlg::OnFileExit() {
 }
 
 void CKirabelDlg::OnClose() {
+    // The session manager closes the window at a logout, after its request to save.
+    if (m_sessionEnding) {
+        EndSession();
+        return;
+    }
     SaveAndEnd();
 }
 
@@ -231,6 +252,41 @@ void CKirabelDlg::SaveAndEnd() {
         // The dialog's own OK ending, not the virtual OnOK, which checks an answer.
         QDialog::accept();
     }
+}
+
+void CKirabelDlg::EndSession() {
+    if (m_ended) {
+        return;
+    }
+    m_ended = true;
+    m_commands.SaveAtSessionEnd();
+    // Nobody may be there to answer: a menu, a box or the file dialog over the
+    // window goes unanswered, and the code that opened it sees it cancelled.
+    while (QWidget* popup = QApplication::activePopupWidget()) {
+        if (!popup->close()) {
+            break;
+        }
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog != nullptr && dialog != this && dialog->isVisible()) {
+            dialog->reject();
+        }
+    }
+    QDialog::accept();
+}
+
+void CKirabelDlg::CommitData(QSessionManager& manager) {
+    if (!CommitSessionData([&manager] { return manager.allowsInteraction(); })) {
+        manager.cancel();
+    }
+    manager.release();
+}
+
+bool CKirabelDlg::CommitSessionData(const std::function<bool()>& mayAsk) {
+    // MayClose saves once more and asks with the failure's own message.
+    m_sessionEnding = m_commands.SaveAtSessionEnd() || !mayAsk() || m_commands.MayClose();
+    return m_sessionEnding;
 }
 
 std::string CKirabelDlg::ChooseSetFile() {

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class QCloseEvent;
@@ -20,6 +21,7 @@ class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
 class QPaintEvent;
+class QSessionManager;
 
 // The main window: the question, the answer box, the two marks and the
 // next-question button under a File menu. It turns each user action into
@@ -59,6 +61,19 @@ public:
     // Esc reaches here; it does nothing.
     void reject() override;
 
+    // The program is told to end (a signal, or the close at a logout): saves
+    // without asking, ends any box or menu open over the window unanswered,
+    // then the modal run.
+    void EndSession();
+    bool HasEnded() const { return m_ended; }
+    // The session manager's request to save before a logout.
+    void CommitData(QSessionManager& manager);
+    // Its decision: saves; after a failed save asks the learner only when
+    // `mayAsk` says the session manager lets the program ask. False when the
+    // learner keeps the window (the logout is to be cancelled); otherwise the
+    // close that follows goes through without asking again.
+    bool CommitSessionData(const std::function<bool()>& mayAsk);
+
 protected:
     void OnInitDialog();
     void OnOK();
@@ -90,6 +105,9 @@ protected:
     QMenu* m_windowMenu = nullptr;
     QuizSession m_session;
     WindowCommands m_commands{m_session, *this};
+    bool m_ended = false;
+    // The session manager had the set saved for a logout: a close then asks nothing.
+    bool m_sessionEnding = false;
 
 private:
     void CreateControls();

@@ -3,6 +3,7 @@
 #include "questions/QuestionSet.h"
 #include "tests/TestSupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -15,10 +16,15 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -76,6 +82,9 @@ const QString kStart[] = {U(u"問題文がここに表示されます。"),
                           U(u"問題の答えがここに表示されます。"), U(u"問題数")};
 const Look kInitial{kStart[0], kStart[1], kStart[2], "",    kWhite,
                     false,     false,     false,     false, nullptr};
+const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n";
+const std::string kProgressKept =
+    "今回の学習結果はこのまま記憶していて、次に正解したときにもう一度保存します。";
 
 class CKirabelDlgTest : public ::testing::Test {
 public:
@@ -114,11 +123,24 @@ public:
                 m_dlg.m_wrongMark.isVisible(),      QApplication::focusWidget()};
     }
     // Opens the set and answers its first question right; returns which it was.
-    int AnswerFirstRight() {
+    int AnswerFirstRight(bool saveFails = false) {
         Open(m_set);
+        if (saveFails) {
+            fs::permissions(m_set, fs::perms::owner_read);
+        }
         const int first = Shown();
         Type(kAnswers[first]);
         Press(Qt::Key_Return);
+        return first;
+    }
+    // The same while the file cannot be written: the learner is told once, and
+    // the raise waits in memory for the next save, which may then write.
+    int AnswerFirstRightUnsaved() {
+        const int first = AnswerFirstRight(true);
+        fs::permissions(m_set, fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{kSaveFailed + kProgressKept});
+        EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+        m_dlg.warnings.clear();
         return first;
     }
 
@@ -132,6 +154,9 @@ constexpr auto kCaseName = [](const auto& info) { return std::string(info.param.
 
 TEST_F(CKirabelDlgTest, StartsWithNothingToDo) {
     EXPECT_EQ(Now(), kInitial);
+    // Fixed for the window manager too: no maximise button, no sizing border.
+    EXPECT_EQ(m_dlg.windowHandle()->minimumSize(), m_dlg.size());
+    EXPECT_EQ(m_dlg.windowHandle()->maximumSize(), m_dlg.size());
     // Without the stand-in the Japanese falls back glyph by glyph, or shows as boxes.
     EXPECT_EQ(QFontInfo(m_dlg.font()).family(), QStringLiteral("IPAPGothic"));
     const struct {
@@ -207,6 +232,108 @@ TEST_F(CKirabelDlgTest, EscChangesNothingAndEnterNeverCloses) {
     EXPECT_EQ(m_dlg.aboutBoxes, 4);
 }
 
+// What a screen reader is told, as the platform gets it. Offscreen, Qt's
+// accessibility stays off until the platform turns it on (as the desktop's
+// accessibility bus does when a screen reader runs); Qt's own tests turn it on
+// the same way.
+class ScreenReaderEvents {
+public:
+    using Event = std::pair<QObject*, QAccessible::Event>;
+    ScreenReaderEvents() {
+        Platform()->setActive(true);
+        QAccessible::installUpdateHandler(&Record);
+    }
+    ScreenReaderEvents(const ScreenReaderEvents&) = delete;
+    ScreenReaderEvents& operator=(const ScreenReaderEvents&) = delete;
+    ~ScreenReaderEvents() {
+        QAccessible::installUpdateHandler(nullptr);
+        Platform()->setActive(false);
+        s_events.clear();
+    }
+    void Clear() { s_events.clear(); }
+    long Count(const Event& event) const {
+        return std::count(s_events.begin(), s_events.end(), event);
+    }
+
+private:
+    static QPlatformAccessibility* Platform() {
+        return QGuiApplicationPrivate::platformIntegration()->accessibility();
+    }
+    static void Record(QAccessibleEvent* event) {
+        s_events.emplace_back(event->object(), event->type());
+    }
+    static inline std::vector<Event> s_events;
+};
+
+QString Accessible(QWidget& widget, QAccessible::Text text) {
+    return QAccessible::queryAccessibleInterface(&widget)->text(text);
+}
+
+// Names for the controls that show no text; each change of a text, of the
+// result in words and of a mark is announced once, at once.
+TEST_F(CKirabelDlgTest, TellsAScreenReaderWhatIsShown) {
+    ScreenReaderEvents events;
+    TestDlg& d = m_dlg;
+    const std::pair<QWidget*, QString> names[] = {
+        {&d.m_answerEdit, U(u"答えの入力")}, {&d.m_nextButton, U(u"次の問題")},
+        {&d.m_rightMark, U(u"正解")},        {&d.m_wrongMark, U(u"不正解")},
+        {&d.m_questionLabel, kStart[0]},     {&d.m_answerLabel, kStart[1]},
+        {&d.m_numberLabel, kStart[2]}};
+    for (const auto& [widget, name] : names) {
+        EXPECT_EQ(Accessible(*widget, QAccessible::Name), name);
+    }
+    const auto texts = [&](std::vector<ScreenReaderEvents::Event> more) {
+        for (QObject* label : {&d.m_questionLabel, &d.m_numberLabel, &d.m_answerLabel}) {
+            more.emplace_back(label, QAccessible::NameChanged);
+        }
+        return more;
+    };
+    const auto checked = [&](QLabel& mark) {
+        return std::vector<ScreenReaderEvents::Event>{
+            {&d.m_answerLabel, QAccessible::NameChanged},
+            {&d.m_answerLabel, QAccessible::DescriptionChanged},
+            {&mark, QAccessible::ObjectShow}};
+    };
+    int first = 0;
+    const std::vector<ScreenReaderEvents::Event> hidden = {
+        {&d.m_answerLabel, QAccessible::DescriptionChanged},
+        {&d.m_rightMark, QAccessible::ObjectHide},
+        {&d.m_wrongMark, QAccessible::ObjectHide}};
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        QString description;
+        std::vector<ScreenReaderEvents::Event> announced, quiet; // once; never
+    } steps[] = {{"open", [&] { Open(m_set), first = Shown(); }, "", texts({}), hidden},
+                 {"right",
+                  [&] { Type(kAnswers[first]), Press(Qt::Key_Return); },
+                  U(u"正解"),
+                  checked(d.m_rightMark),
+                  {}},
+                 {"next",
+                  [&] { Press(Qt::Key_Return); },
+                  "",
+                  texts({{&d.m_answerLabel, QAccessible::DescriptionChanged},
+                         {&d.m_rightMark, QAccessible::ObjectHide}}),
+                  {{&d.m_wrongMark, QAccessible::ObjectHide}}},
+                 {"wrong",
+                  [&] { Type(U(u"x")), Press(Qt::Key_Return); },
+                  U(u"不正解"),
+                  checked(d.m_wrongMark),
+                  {}}};
+    for (const auto& s : steps) {
+        events.Clear();
+        s.act();
+        EXPECT_EQ(Accessible(d.m_answerLabel, QAccessible::Description), s.description) << s.step;
+        for (const auto& event : s.announced) {
+            EXPECT_EQ(events.Count(event), 1) << s.step << " " << event.second;
+        }
+        for (const auto& event : s.quiet) {
+            EXPECT_EQ(events.Count(event), 0) << s.step << " " << event.second;
+        }
+    }
+}
+
 struct CloseWay {
     const char* name;
     std::function<void(CKirabelDlgTest&)> close;
@@ -215,7 +342,7 @@ struct CloseWay {
 class Closing : public CKirabelDlgTest, public ::testing::WithParamInterface<CloseWay> {};
 
 TEST_P(Closing, SavesThenEndsTheRun) {
-    const int first = AnswerFirstRight();
+    const int first = AnswerFirstRightUnsaved();
     GetParam().close(*this);
     EXPECT_FALSE(m_dlg.isVisible());
     EXPECT_EQ(m_dlg.result(), QDialog::Accepted);
@@ -231,11 +358,12 @@ INSTANTIATE_TEST_SUITE_P(
     kCaseName);
 
 TEST_F(CKirabelDlgTest, CancellingTheChooserChangesNothing) {
-    AnswerFirstRight();
+    AnswerFirstRightUnsaved();
     const Look before = Now();
     Open("");
     EXPECT_EQ(Now(), before);
     EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+    EXPECT_TRUE(m_dlg.warnings.empty());
 }
 
 struct BadFile {
@@ -248,7 +376,7 @@ class FailedOpen : public CKirabelDlgTest, public ::testing::WithParamInterface<
 
 // The set in use is saved first; then nothing pretends a drill runs.
 TEST_P(FailedOpen, ReportsAndReturnsToTheStart) {
-    const int first = AnswerFirstRight();
+    const int first = AnswerFirstRightUnsaved();
     const std::string bad = GetParam().bytes ? Write("bad.krb", GetParam().bytes) : m_dir.File("x");
     Open(bad);
     EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{GetParam().message});
@@ -272,14 +400,15 @@ INSTANTIATE_TEST_SUITE_P(CKirabelDlg, FailedOpen,
                                                    "  -トークンが有りません。\n"}),
                          kCaseName);
 
-// A failed save is never silent, and never a trap: opening another set and
-// closing both ask before this run's progress is given up; No keeps all.
+// A failed save is never silent, and never a trap: the learner is told once at
+// the answer; opening another set and closing both ask before this run's
+// progress is given up; No keeps all.
 TEST_F(CKirabelDlgTest, AFailedSaveAsksBeforeTheProgressIsGivenUp) {
-    const std::string saveFailed = "問題集ファイルの保存に失敗しました。\n";
+    const std::string saveFailed = kSaveFailed;
     const std::string other = Write("other.krb", SetFile(5, 5));
-    AnswerFirstRight();
+    AnswerFirstRight(true);
+    EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{kSaveFailed + kProgressKept});
     const Look before = Now();
-    fs::permissions(m_set, fs::perms::owner_read);
     Open(other);
     m_dlg.close();
     EXPECT_EQ(m_dlg.asked,
@@ -292,11 +421,49 @@ TEST_F(CKirabelDlgTest, AFailedSaveAsksBeforeTheProgressIsGivenUp) {
     m_dlg.yes = true;
     Open(other);
     EXPECT_EQ(m_dlg.m_numberLabel.text(), U(u"第1問"));
-    EXPECT_TRUE(m_dlg.warnings.empty());
+    EXPECT_EQ(m_dlg.warnings.size(), 1u);
     m_dlg.close();
     EXPECT_FALSE(m_dlg.isVisible());
     EXPECT_EQ(ReadBytes(other), SetFile(5, 5)); // nothing answered: nothing written
 }
+
+struct LogoutCase {
+    const char* name;
+    bool saveFails, mayAsk, yes;
+    bool asks, goesOn; // the learner is asked; the logout goes on and the close asks nothing
+};
+
+class Logout : public CKirabelDlgTest, public ::testing::WithParamInterface<LogoutCase> {};
+
+// The session manager's request to save before a logout: the learner is asked
+// only after a failed save and only when the session manager allows it; No
+// keeps the window, and the logout is cancelled.
+TEST_P(Logout, SavesAndAsksOnlyWhenAllowed) {
+    const LogoutCase& c = GetParam();
+    const int first = c.saveFails ? AnswerFirstRight(true) : AnswerFirstRightUnsaved();
+    m_dlg.warnings.clear();
+    m_dlg.yes = c.yes;
+    int interactionAsked = 0;
+    EXPECT_EQ(m_dlg.CommitSessionData([&] { return ++interactionAsked, c.mayAsk; }), c.goesOn);
+    EXPECT_EQ(interactionAsked, c.saveFails ? 1 : 0); // a good save needs nobody
+    EXPECT_EQ(m_dlg.asked.size(), c.asks ? 1u : 0u);
+    EXPECT_EQ(ReadBytes(m_set), c.saveFails ? SetFile(0, 0) : SetFile(first == 0, first == 1));
+    // The session manager then closes the window; the learner who said No
+    // closes it later, and is asked as ever.
+    m_dlg.yes = false;
+    m_dlg.close();
+    EXPECT_EQ(m_dlg.isVisible(), !c.goesOn && c.saveFails);
+    EXPECT_EQ(m_dlg.asked.size(), (c.asks ? 1u : 0u) + (c.goesOn || !c.saveFails ? 0u : 1u));
+    EXPECT_TRUE(m_dlg.warnings.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CKirabelDlg, Logout,
+    ::testing::Values(LogoutCase{"Saved", false, true, false, false, true},
+                      LogoutCase{"FailedNobodyToAsk", true, false, false, false, true},
+                      LogoutCase{"FailedLearnerKeepsTheWindow", true, true, false, true, false},
+                      LogoutCase{"FailedLearnerGivesUp", true, true, true, true, true}),
+    kCaseName);
 
 // A file that cannot be written is said so once, at the open; the drill runs.
 TEST_F(CKirabelDlgTest, AReadOnlyFileIsToldOnceAndNeverTraps) {
