@@ -13,10 +13,6 @@
 
 namespace {
 
-constexpr char kNumberPrefix[] = "第";
-constexpr char kNumberSuffix[] = "問";
-constexpr char kAnswerPrefix[] = "答え  "; // two half-width spaces
-
 constexpr Color kWhite = Rgb(255, 255, 255);
 constexpr Color kLightBlue = Rgb(180, 180, 255);
 constexpr Color kLightRed = Rgb(255, 100, 100);
@@ -99,7 +95,8 @@ void QuizSession::ShowNextQuestion() {
     if (m_shownCount < std::numeric_limits<int>::max()) {
         ++m_shownCount;
     }
-    s_owner->SetNumberText(kNumberPrefix + IntToString(m_shownCount) + kNumberSuffix);
+    s_owner->SetNumberText(strings::kNumberPrefix + IntToString(m_shownCount) +
+                           strings::kNumberSuffix);
     s_owner->ShowRightMark(false);
     s_owner->ShowWrongMark(false);
 }
@@ -116,7 +113,7 @@ void QuizSession::CheckAnswer() {
     std::string reply;
     const bool right = m_set->ToBytes(s_owner->GetAnswerBoxText(), reply) &&
                        m_current->IsCorrect(std::move(reply));
-    s_owner->SetAnswerText(kAnswerPrefix + m_set->ToText(m_current->GetAnswer()));
+    s_owner->SetAnswerText(strings::kAnswerPrefix + m_set->ToText(m_current->GetAnswer()));
     s_owner->SetAnswerTextColor(right ? kLightBlue : kLightRed);
     s_owner->SetAnswerDescription(right ? strings::kRightName : strings::kWrongName);
     if (right) {
