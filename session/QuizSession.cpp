@@ -5,19 +5,12 @@
 #include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "questions/TokenReader.h"
+#include "res/Colors.h"
 #include "res/Strings.h"
 #include "session/QuizOwner.h"
 
 #include <limits>
 #include <utility>
-
-namespace {
-
-constexpr Color kWhite = Rgb(255, 255, 255);
-constexpr Color kLightBlue = Rgb(180, 180, 255);
-constexpr Color kLightRed = Rgb(255, 100, 100);
-
-} // namespace
 
 QuizOwner* QuizSession::s_owner = nullptr;
 
@@ -89,7 +82,7 @@ void QuizSession::ShowNextQuestion() {
     m_current = m_pool->PickNext();
     s_owner->SetQuestionText(m_set->ToText(m_current->GetQuestion()));
     s_owner->SetAnswerText(std::string());
-    s_owner->SetAnswerTextColor(kWhite);
+    s_owner->SetAnswerTextColor(colors::kWhite);
     s_owner->SetAnswerDescription(std::string());
     s_owner->SetAnswerBoxText(std::string());
     if (m_shownCount < std::numeric_limits<int>::max()) {
@@ -114,7 +107,7 @@ void QuizSession::CheckAnswer() {
     const bool right = m_set->ToBytes(s_owner->GetAnswerBoxText(), reply) &&
                        m_current->IsCorrect(std::move(reply));
     s_owner->SetAnswerText(strings::kAnswerPrefix + m_set->ToText(m_current->GetAnswer()));
-    s_owner->SetAnswerTextColor(right ? kLightBlue : kLightRed);
+    s_owner->SetAnswerTextColor(right ? colors::kLightBlue : colors::kLightRed);
     s_owner->SetAnswerDescription(right ? strings::kRightName : strings::kWrongName);
     if (right) {
         s_owner->ShowRightMark(true);

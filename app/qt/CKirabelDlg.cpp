@@ -2,12 +2,14 @@
 
 #include "app/qt/CAboutBox.h"
 #include "app/qt/DialogUnits.h"
+#include "res/Colors.h"
 #include "res/Layout.h"
 #include "res/Strings.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QColor>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -32,11 +34,13 @@ constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint |
                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
 
-constexpr Color kBlack = Rgb(0, 0, 0);
-constexpr Color kWhite = Rgb(255, 255, 255);
-
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+QColor ToQColor(Color color) {
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
 }
 
 } // namespace
@@ -130,11 +134,11 @@ void CKirabelDlg::OnInitDialog() {
     setWindowIcon(m_icon);
     m_answerEdit.setFocus(Qt::OtherFocusReason);
 
-    m_questionLabel.SetAppearance(14, kBlack, kWhite);
+    m_questionLabel.SetAppearance(14, colors::kBlack, colors::kWhite);
     m_questionLabel.SetText(strings::kQuestionStart);
-    m_answerLabel.SetAppearance(15, kBlack, kWhite);
+    m_answerLabel.SetAppearance(15, colors::kBlack, colors::kWhite);
     m_answerLabel.SetText(strings::kAnswerStart);
-    m_numberLabel.SetAppearance(14, kBlack, kWhite);
+    m_numberLabel.SetAppearance(14, colors::kBlack, colors::kWhite);
     m_numberLabel.SetBold(true);
     m_numberLabel.SetText(strings::kNumberStart);
 
@@ -361,5 +365,5 @@ void CKirabelDlg::contextMenuEvent(QContextMenuEvent* event) {
 
 void CKirabelDlg::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
+    painter.fillRect(rect(), ToQColor(colors::kBlack));
 }

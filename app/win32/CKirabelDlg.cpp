@@ -3,6 +3,7 @@
 #include "app/win32/CAboutBox.h"
 #include "app/win32/WindowPlacement.h"
 #include "controls/win32/WideText.h"
+#include "res/Colors.h"
 #include "res/Layout.h"
 #include "res/Strings.h"
 #include "res/win32/ResourceIds.h"
@@ -13,8 +14,8 @@
 
 namespace {
 
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
+// The shared colours are COLORREF values already.
+static_assert(Rgb(12, 34, 56) == RGB(12, 34, 56));
 
 // Font heights of the labels at 96 dpi.
 constexpr int kQuestionHeight = 14;
@@ -87,7 +88,7 @@ INT_PTR CKirabelDlg::DoModal() {
 
 HBRUSH CKirabelDlg::GetBackgroundBrush() {
     if (!s_backgroundBrush) {
-        s_backgroundBrush = CreateSolidBrush(kBlack);
+        s_backgroundBrush = CreateSolidBrush(colors::kBlack);
     }
     return s_backgroundBrush;
 }
@@ -167,11 +168,11 @@ BOOL CKirabelDlg::OnInitDialog() {
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     const UINT dpi = GetDpiForWindow(m_hWnd);
-    m_questionLabel.SetAppearance(HeightAt(kQuestionHeight, dpi), kBlack, kWhite);
+    m_questionLabel.SetAppearance(HeightAt(kQuestionHeight, dpi), colors::kBlack, colors::kWhite);
     m_questionLabel.SetText(strings::kQuestionStart);
-    m_answerLabel.SetAppearance(HeightAt(kAnswerHeight, dpi), kBlack, kWhite);
+    m_answerLabel.SetAppearance(HeightAt(kAnswerHeight, dpi), colors::kBlack, colors::kWhite);
     m_answerLabel.SetText(strings::kAnswerStart);
-    m_numberLabel.SetAppearance(HeightAt(kNumberHeight, dpi), kBlack, kWhite);
+    m_numberLabel.SetAppearance(HeightAt(kNumberHeight, dpi), colors::kBlack, colors::kWhite);
     m_numberLabel.SetBold(true);
     m_numberLabel.SetText(strings::kNumberStart);
     m_answerEditAccess.SetName(strings::kAnswerBoxName);
