@@ -3,14 +3,11 @@
 #include "app/DrillWindow.h"
 #include "questions/Cp932.h"
 #include "questions/CpException.h"
+#include "res/Colors.h"
 #include "res/Strings.h"
 #include "session/QuizSession.h"
 
 #include <utility>
-
-namespace {
-constexpr Color kWhite = Rgb(255, 255, 255);
-} // namespace
 
 WindowCommands::WindowCommands(QuizSession& session, DrillWindow& window)
     : m_session(session), m_window(window) {}
@@ -85,7 +82,7 @@ void WindowCommands::ReturnToStart() {
     m_session.Reset();
     m_window.SetQuestionText(strings::kQuestionStart);
     m_window.SetAnswerText(strings::kAnswerStart);
-    m_window.SetAnswerTextColor(kWhite);
+    m_window.SetAnswerTextColor(colors::kWhite);
     m_window.SetAnswerDescription(std::string());
     m_window.SetNumberText(strings::kNumberStart);
     m_window.SetAnswerBoxText(std::string());

@@ -2,12 +2,12 @@
 
 #include "questions/CpException.h"
 #include "questions/FileSystem.h"
-#include "questions/Messages.h"
 #include "questions/Question.h"
 #include "questions/QuestionSetFile.h"
 #include "questions/RecordArena.h"
 #include "questions/TextFileReader.h"
 #include "questions/TextFileWriter.h"
+#include "res/Strings.h"
 
 #include <algorithm>
 #include <cstring>
@@ -202,10 +202,10 @@ void QuestionSet::TakeOverChangedFile() {
     try {
         fresh = LoadQuestionSet(m_path);
     } catch (const CpException& cause) {
-        throw CpException(cause, messages::kChangedUnreadable);
+        throw CpException(cause, strings::kChangedUnreadable);
     }
     if (fresh->IsUnreadable()) {
-        throw CpException(messages::kChangedUnreadable);
+        throw CpException(strings::kChangedUnreadable);
     }
 
     // The records to carry over: those raised since the last save, those
@@ -422,7 +422,7 @@ void QuestionSet::Write() {
     writer.Write(std::string_view(chunk.get(), used));
     writer.Write(m_untakenRest);
     if (!writer.Close()) {
-        throw CpException(messages::kSaveFailed);
+        throw CpException(strings::kSaveFailed);
     }
     m_stamp = writer.Stamp();
     for (const std::size_t i : raised) {

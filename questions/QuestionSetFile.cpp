@@ -2,10 +2,10 @@
 
 #include "questions/CpException.h"
 #include "questions/FileSystem.h"
-#include "questions/Messages.h"
 #include "questions/Question.h"
 #include "questions/TextFileReader.h"
 #include "questions/TokenReader.h"
+#include "res/Strings.h"
 
 #include <string_view>
 #include <utility>
@@ -70,12 +70,12 @@ std::unique_ptr<QuestionSet> LoadQuestionSet(std::string path) {
             set->SetUntakenRest(reader.ReadRest()); // from the 0x1A on, if there is one
         }
     } catch (const CpException& cause) {
-        throw CpException(cause, messages::kReadFailedAt + IntToString(lineNumber) +
-                                     messages::kLineSuffix);
+        throw CpException(cause,
+                          strings::kReadFailedAt + IntToString(lineNumber) + strings::kLineSuffix);
     }
     if (const char* mark = reader.ForeignMark()) {
-        throw CpException(std::string(messages::kForeignEncodingBefore) + mark +
-                          messages::kForeignEncodingAfter);
+        throw CpException(std::string(strings::kForeignEncodingBefore) + mark +
+                          strings::kForeignEncodingAfter);
     }
     if (reader.HasFailed()) {
         return UnreadableSet(path);

@@ -1,7 +1,7 @@
 #include "questions/TokenReader.h"
 
 #include "questions/CpException.h"
-#include "questions/Messages.h"
+#include "res/Strings.h"
 
 #include <charconv>
 #include <limits>
@@ -36,7 +36,7 @@ std::string TokenReader::NextToken() {
 }
 
 void TokenReader::ThrowNoToken() {
-    throw CpException(messages::kNoToken);
+    throw CpException(strings::kNoToken);
 }
 
 std::string TokenReader::RestOfLineAfterScan() const {
@@ -58,13 +58,13 @@ int ToNumber(std::string token) {
 int ToNumber(const char* data, std::size_t size) {
     const std::string_view token(data, size);
     if (token.empty()) {
-        throw CpException(messages::kNotANumber);
+        throw CpException(strings::kNotANumber);
     }
     constexpr int kMax = std::numeric_limits<int>::max();
     int value = 0;
     for (const char c : token) {
         if (c < '0' || c > '9') {
-            throw CpException(messages::kNotANumber);
+            throw CpException(strings::kNotANumber);
         }
         const int digit = c - '0';
         // Saturate rather than overflow: a huge count is still a count.

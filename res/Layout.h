@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <iterator>
+
 // The windows' layouts, pictures and dialog font. Positions are dialog units
 // (x, y, width, height): a horizontal unit is a quarter of the dialog font's
 // average character width, a vertical unit an eighth of its height, so the
@@ -9,6 +12,13 @@ struct DialogRect {
     int y;
     int width;
     int height;
+};
+
+// A label's own font: the character cell's height in pixels at 96 dpi, and
+// whether the bold weight is ORed into it.
+struct LabelFont {
+    int height;
+    bool bold;
 };
 
 namespace layout {
@@ -40,6 +50,65 @@ inline constexpr DialogRect kNumberLabel{26, 11, 45, 11};
 inline constexpr DialogRect kUpperFrame{7, 3, 245, 93};
 inline constexpr DialogRect kRightMark{15, 112, 27, 32};
 inline constexpr DialogRect kWrongMark{15, 112, 18, 21};
+
+enum class Control {
+    LowerFrame,
+    AnswerEdit,
+    QuestionLabel,
+    AnswerLabel,
+    NextButton,
+    TopFrame,
+    NumberMarker,
+    NumberLabel,
+    UpperFrame,
+    RightMark,
+    WrongMark,
+};
+
+struct Placement {
+    Control control;
+    DialogRect rect;
+};
+
+// The controls in the order the window makes them (on Windows, the dialog
+// template's order).
+inline constexpr Placement kControls[] = {
+    {Control::LowerFrame, kLowerFrame},       {Control::AnswerEdit, kAnswerEdit},
+    {Control::QuestionLabel, kQuestionLabel}, {Control::AnswerLabel, kAnswerLabel},
+    {Control::NextButton, kNextButton},       {Control::TopFrame, kTopFrame},
+    {Control::NumberMarker, kNumberMarker},   {Control::NumberLabel, kNumberLabel},
+    {Control::UpperFrame, kUpperFrame},       {Control::RightMark, kRightMark},
+    {Control::WrongMark, kWrongMark},
+};
+
+// The controls that Tab reaches, in the order it reaches them.
+inline constexpr Control kTabOrder[] = {Control::AnswerEdit, Control::NextButton};
+
+constexpr bool IsTabStop(Control control) {
+    for (const Control stop : kTabOrder) {
+        if (stop == control) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The Windows dialog manager tabs in the order the controls were made.
+constexpr bool TabsInCreationOrder() {
+    std::size_t next = 0;
+    for (const Placement& placement : kControls) {
+        if (next < std::size(kTabOrder) && placement.control == kTabOrder[next]) {
+            ++next;
+        }
+    }
+    return next == std::size(kTabOrder);
+}
+static_assert(TabsInCreationOrder());
+
+// The labels' own fonts.
+inline constexpr LabelFont kQuestionFont{14, false};
+inline constexpr LabelFont kAnswerFont{15, false};
+inline constexpr LabelFont kNumberFont{14, true};
 } // namespace mainWindow
 
 namespace aboutBox {

@@ -1,7 +1,9 @@
 #pragma once
 
-// The texts of the windows and menus, UTF-8. Each window turns them into its
-// toolkit's strings where it shows them.
+// Every text the program shows, UTF-8: the windows' and menus', the drill's
+// and the question-set file layer's messages. Header-only data, so that every
+// layer may include it. Each window turns them into its toolkit's strings
+// where it shows them.
 namespace strings {
 
 inline constexpr char kAppName[] = "Kirabel";
@@ -50,5 +52,26 @@ inline constexpr char kAboutItem[] = "Kirabel のﾊﾞｰｼﾞｮﾝ情報(&A)
 inline constexpr char kAboutCaption[] = "Kirabelのﾊﾞｰｼﾞｮﾝ情報";
 inline constexpr char kAboutVersion[] = "Kirabel Version 1.0";
 inline constexpr char kOk[] = "OK";
+
+// The drill: the question's number is kNumberPrefix, the number and
+// kNumberSuffix; the answer shown after a check follows kAnswerPrefix.
+inline constexpr char kNumberPrefix[] = "第";
+inline constexpr char kNumberSuffix[] = "問";
+inline constexpr char kAnswerPrefix[] = "答え  "; // two half-width spaces
+
+// The question-set file layer's messages.
+inline constexpr char kNoToken[] = "トークンが有りません。";
+inline constexpr char kNotANumber[] = "数字ではありません。";
+// Followed by the line's number and kLineSuffix.
+inline constexpr char kReadFailedAt[] = "問題集ファイル読み込みに失敗しました：";
+inline constexpr char kLineSuffix[] = "行目";
+inline constexpr char kSaveFailed[] = "問題集ファイルの保存に失敗しました。";
+// Around the name of the encoding, "UTF-16" or "UTF-32".
+inline constexpr char kForeignEncodingBefore[] = "この問題集ファイルは ";
+inline constexpr char kForeignEncodingAfter[] =
+    " で保存されているため、読み込めません。UTF-8 か Shift_JIS で保存し直してください。";
+// A save found the file changed by another program and could not read it.
+inline constexpr char kChangedUnreadable[] =
+    "問題集ファイルが他のプログラムで変更されていて、読み込めません。";
 
 } // namespace strings

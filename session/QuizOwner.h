@@ -1,14 +1,8 @@
 #pragma once
 
-#include <cstdint>
+#include "res/Colors.h"
+
 #include <string>
-
-// A colour as the window system gives it: 0x00BBGGRR.
-using Color = std::uint32_t;
-
-constexpr Color Rgb(int r, int g, int b) {
-    return static_cast<Color>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
-}
 
 // What the quiz session needs of the window that shows it. Texts are UTF-8,
 // both ways.

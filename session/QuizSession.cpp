@@ -5,23 +5,12 @@
 #include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "questions/TokenReader.h"
+#include "res/Colors.h"
 #include "res/Strings.h"
 #include "session/QuizOwner.h"
 
 #include <limits>
 #include <utility>
-
-namespace {
-
-constexpr char kNumberPrefix[] = "第";
-constexpr char kNumberSuffix[] = "問";
-constexpr char kAnswerPrefix[] = "答え  "; // two half-width spaces
-
-constexpr Color kWhite = Rgb(255, 255, 255);
-constexpr Color kLightBlue = Rgb(180, 180, 255);
-constexpr Color kLightRed = Rgb(255, 100, 100);
-
-} // namespace
 
 QuizOwner* QuizSession::s_owner = nullptr;
 
@@ -93,13 +82,14 @@ void QuizSession::ShowNextQuestion() {
     m_current = m_pool->PickNext();
     s_owner->SetQuestionText(m_set->ToText(m_current->GetQuestion()));
     s_owner->SetAnswerText(std::string());
-    s_owner->SetAnswerTextColor(kWhite);
+    s_owner->SetAnswerTextColor(colors::kWhite);
     s_owner->SetAnswerDescription(std::string());
     s_owner->SetAnswerBoxText(std::string());
     if (m_shownCount < std::numeric_limits<int>::max()) {
         ++m_shownCount;
     }
-    s_owner->SetNumberText(kNumberPrefix + IntToString(m_shownCount) + kNumberSuffix);
+    s_owner->SetNumberText(strings::kNumberPrefix + IntToString(m_shownCount) +
+                           strings::kNumberSuffix);
     s_owner->ShowRightMark(false);
     s_owner->ShowWrongMark(false);
 }
@@ -116,8 +106,8 @@ void QuizSession::CheckAnswer() {
     std::string reply;
     const bool right = m_set->ToBytes(s_owner->GetAnswerBoxText(), reply) &&
                        m_current->IsCorrect(std::move(reply));
-    s_owner->SetAnswerText(kAnswerPrefix + m_set->ToText(m_current->GetAnswer()));
-    s_owner->SetAnswerTextColor(right ? kLightBlue : kLightRed);
+    s_owner->SetAnswerText(strings::kAnswerPrefix + m_set->ToText(m_current->GetAnswer()));
+    s_owner->SetAnswerTextColor(right ? colors::kLightBlue : colors::kLightRed);
     s_owner->SetAnswerDescription(right ? strings::kRightName : strings::kWrongName);
     if (right) {
         s_owner->ShowRightMark(true);

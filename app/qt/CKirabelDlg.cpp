@@ -2,12 +2,14 @@
 
 #include "app/qt/CAboutBox.h"
 #include "app/qt/DialogUnits.h"
+#include "res/Colors.h"
 #include "res/Layout.h"
 #include "res/Strings.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QColor>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -22,6 +24,8 @@
 #include <QSessionManager>
 #include <QStringList>
 
+#include <cstddef>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -32,11 +36,13 @@ constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint |
                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
 
-constexpr Color kBlack = Rgb(0, 0, 0);
-constexpr Color kWhite = Rgb(255, 255, 255);
-
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+QColor ToQColor(Color color) {
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
 }
 
 } // namespace
@@ -91,21 +97,51 @@ void CKirabelDlg::CreateControls() {
         place(*frames.back(), rect);
     };
 
-    frame(win::kLowerFrame);
-    place(m_answerEdit, win::kAnswerEdit);
-    place(m_questionLabel, win::kQuestionLabel);
-    place(m_answerLabel, win::kAnswerLabel);
-    place(m_nextButton, win::kNextButton);
-    frame(win::kTopFrame);
-    picture(*new QLabel(this), layout::kNumberMarkerImage, win::kNumberMarker);
-    place(m_numberLabel, win::kNumberLabel);
-    frame(win::kUpperFrame);
-    picture(m_rightMark, layout::kRightMarkImage, win::kRightMark);
-    picture(m_wrongMark, layout::kWrongMarkImage, win::kWrongMark);
+    using Control = win::Control;
+    const auto member = [this](Control control) -> QWidget* {
+        switch (control) {
+        case Control::AnswerEdit:
+            return &m_answerEdit;
+        case Control::QuestionLabel:
+            return &m_questionLabel;
+        case Control::AnswerLabel:
+            return &m_answerLabel;
+        case Control::NextButton:
+            return &m_nextButton;
+        case Control::NumberLabel:
+            return &m_numberLabel;
+        default:
+            return nullptr; // the frames and the pictures
+        }
+    };
+    // Each control raised in turn lies above those before it.
+    for (const auto& [control, rect] : win::kControls) {
+        switch (control) {
+        case Control::LowerFrame:
+        case Control::TopFrame:
+        case Control::UpperFrame:
+            frame(rect);
+            break;
+        case Control::NumberMarker:
+            picture(*new QLabel(this), layout::kNumberMarkerImage, rect);
+            break;
+        case Control::RightMark:
+            picture(m_rightMark, layout::kRightMarkImage, rect);
+            break;
+        case Control::WrongMark:
+            picture(m_wrongMark, layout::kWrongMarkImage, rect);
+            break;
+        default:
+            place(*member(control), rect);
+            break;
+        }
+    }
     for (QFrame* box : frames) {
         box->raise();
     }
-    setTabOrder(&m_answerEdit, &m_nextButton);
+    for (std::size_t i = 1; i < std::size(win::kTabOrder); ++i) {
+        setTabOrder(member(win::kTabOrder[i - 1]), member(win::kTabOrder[i]));
+    }
 
     // What a screen reader calls the controls that show no text; the labels
     // are named by their texts.
@@ -130,13 +166,17 @@ void CKirabelDlg::OnInitDialog() {
     setWindowIcon(m_icon);
     m_answerEdit.setFocus(Qt::OtherFocusReason);
 
-    m_questionLabel.SetAppearance(14, kBlack, kWhite);
-    m_questionLabel.SetText(strings::kQuestionStart);
-    m_answerLabel.SetAppearance(15, kBlack, kWhite);
-    m_answerLabel.SetText(strings::kAnswerStart);
-    m_numberLabel.SetAppearance(14, kBlack, kWhite);
-    m_numberLabel.SetBold(true);
-    m_numberLabel.SetText(strings::kNumberStart);
+    namespace win = layout::mainWindow;
+    const auto setUp = [](CColorLabel& label, const LabelFont& font, const char* text) {
+        label.SetAppearance(font.height, colors::kBlack, colors::kWhite);
+        if (font.bold) {
+            label.SetBold(true);
+        }
+        label.SetText(text);
+    };
+    setUp(m_questionLabel, win::kQuestionFont, strings::kQuestionStart);
+    setUp(m_answerLabel, win::kAnswerFont, strings::kAnswerStart);
+    setUp(m_numberLabel, win::kNumberFont, strings::kNumberStart);
 
     m_nextBitmap = QPixmap(QString::fromLatin1(layout::kNextQuestionImage));
     m_nextButton.setIcon(QIcon(m_nextBitmap));
@@ -361,5 +401,5 @@ void CKirabelDlg::contextMenuEvent(QContextMenuEvent* event) {
 
 void CKirabelDlg::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
+    painter.fillRect(rect(), ToQColor(colors::kBlack));
 }

@@ -3,6 +3,7 @@
 #include "app/win32/CAboutBox.h"
 #include "app/win32/WindowPlacement.h"
 #include "controls/win32/WideText.h"
+#include "res/Colors.h"
 #include "res/Layout.h"
 #include "res/Strings.h"
 #include "res/win32/ResourceIds.h"
@@ -13,13 +14,8 @@
 
 namespace {
 
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-
-// Font heights of the labels at 96 dpi.
-constexpr int kQuestionHeight = 14;
-constexpr int kAnswerHeight = 15;
-constexpr int kNumberHeight = 14;
+// The shared colours are COLORREF values already.
+static_assert(Rgb(12, 34, 56) == RGB(12, 34, 56));
 
 // Sent to itself once the modal run has the window on the screen.
 constexpr UINT kCheckSystem = WM_APP;
@@ -48,24 +44,46 @@ DialogTemplate CKirabelDlg::Template() {
     DialogTemplate dialog(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
                               DS_MODALFRAME,
                           WS_EX_APPWINDOW, win::kWidth, win::kHeight, Wide(strings::kAppName));
-    const auto frame = [&dialog](const DialogRect& rect) {
-        dialog.AddControl(Kind::Button, -1, BS_GROUPBOX, rect, L"");
-    };
-    frame(win::kLowerFrame);
     // The answer box and the button start disabled, the marks hidden, as
-    // OnInitDialog leaves them: no control has to change once made.
-    dialog.AddControl(Kind::Edit, IDC_ANSWER_EDIT,
-                      WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | WS_DISABLED, win::kAnswerEdit, L"");
-    dialog.AddControl(Kind::Static, IDC_QUESTION_LABEL, kLabel, win::kQuestionLabel, L"");
-    dialog.AddControl(Kind::Static, IDC_ANSWER_LABEL, kLabel, win::kAnswerLabel, L"");
-    dialog.AddControl(Kind::Button, IDC_NEXT_BUTTON,
-                      BS_PUSHBUTTON | BS_BITMAP | WS_TABSTOP | WS_DISABLED, win::kNextButton, L"");
-    frame(win::kTopFrame);
-    dialog.AddPicture(-1, SS_BITMAP, win::kNumberMarker, IDB_NUMBER_MARKER);
-    dialog.AddControl(Kind::Static, IDC_NUMBER_LABEL, kLabel, win::kNumberLabel, L"");
-    frame(win::kUpperFrame);
-    dialog.AddPicture(IDC_RIGHT_MARK, SS_BITMAP, win::kRightMark, IDB_RIGHT_MARK, false);
-    dialog.AddPicture(IDC_WRONG_MARK, SS_BITMAP, win::kWrongMark, IDB_WRONG_MARK, false);
+    // OnInitDialog leaves them: no control has to change once made. The
+    // dialog manager tabs in template order.
+    using Control = win::Control;
+    for (const auto& [control, rect] : win::kControls) {
+        const DWORD tabStop = win::IsTabStop(control) ? WS_TABSTOP : 0;
+        switch (control) {
+        case Control::LowerFrame:
+        case Control::TopFrame:
+        case Control::UpperFrame:
+            dialog.AddControl(Kind::Button, -1, BS_GROUPBOX | tabStop, rect, L"");
+            break;
+        case Control::AnswerEdit:
+            dialog.AddControl(Kind::Edit, IDC_ANSWER_EDIT,
+                              WS_BORDER | tabStop | ES_AUTOHSCROLL | WS_DISABLED, rect, L"");
+            break;
+        case Control::QuestionLabel:
+            dialog.AddControl(Kind::Static, IDC_QUESTION_LABEL, kLabel | tabStop, rect, L"");
+            break;
+        case Control::AnswerLabel:
+            dialog.AddControl(Kind::Static, IDC_ANSWER_LABEL, kLabel | tabStop, rect, L"");
+            break;
+        case Control::NextButton:
+            dialog.AddControl(Kind::Button, IDC_NEXT_BUTTON,
+                              BS_PUSHBUTTON | BS_BITMAP | tabStop | WS_DISABLED, rect, L"");
+            break;
+        case Control::NumberMarker:
+            dialog.AddPicture(-1, SS_BITMAP | tabStop, rect, IDB_NUMBER_MARKER);
+            break;
+        case Control::NumberLabel:
+            dialog.AddControl(Kind::Static, IDC_NUMBER_LABEL, kLabel | tabStop, rect, L"");
+            break;
+        case Control::RightMark:
+            dialog.AddPicture(IDC_RIGHT_MARK, SS_BITMAP | tabStop, rect, IDB_RIGHT_MARK, false);
+            break;
+        case Control::WrongMark:
+            dialog.AddPicture(IDC_WRONG_MARK, SS_BITMAP | tabStop, rect, IDB_WRONG_MARK, false);
+            break;
+        }
+    }
     return dialog;
 }
 
@@ -87,7 +105,7 @@ INT_PTR CKirabelDlg::DoModal() {
 
 HBRUSH CKirabelDlg::GetBackgroundBrush() {
     if (!s_backgroundBrush) {
-        s_backgroundBrush = CreateSolidBrush(kBlack);
+        s_backgroundBrush = CreateSolidBrush(colors::kBlack);
     }
     return s_backgroundBrush;
 }
@@ -166,14 +184,18 @@ BOOL CKirabelDlg::OnInitDialog() {
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
+    namespace win = layout::mainWindow;
     const UINT dpi = GetDpiForWindow(m_hWnd);
-    m_questionLabel.SetAppearance(HeightAt(kQuestionHeight, dpi), kBlack, kWhite);
-    m_questionLabel.SetText(strings::kQuestionStart);
-    m_answerLabel.SetAppearance(HeightAt(kAnswerHeight, dpi), kBlack, kWhite);
-    m_answerLabel.SetText(strings::kAnswerStart);
-    m_numberLabel.SetAppearance(HeightAt(kNumberHeight, dpi), kBlack, kWhite);
-    m_numberLabel.SetBold(true);
-    m_numberLabel.SetText(strings::kNumberStart);
+    const auto setUp = [dpi](CColorLabel& label, const LabelFont& font, const char* text) {
+        label.SetAppearance(HeightAt(font.height, dpi), colors::kBlack, colors::kWhite);
+        if (font.bold) {
+            label.SetBold(true);
+        }
+        label.SetText(text);
+    };
+    setUp(m_questionLabel, win::kQuestionFont, strings::kQuestionStart);
+    setUp(m_answerLabel, win::kAnswerFont, strings::kAnswerStart);
+    setUp(m_numberLabel, win::kNumberFont, strings::kNumberStart);
     m_answerEditAccess.SetName(strings::kAnswerBoxName);
     m_nextButtonAccess.SetName(strings::kNextButtonName);
     m_rightMarkAccess.SetName(strings::kRightName);
@@ -341,9 +363,10 @@ void CKirabelDlg::OnClose() {
 
 void CKirabelDlg::OnDpiChanged(UINT dpi) {
     // The labels' fonts are their own: the dialog manager scales only its font.
-    m_questionLabel.SetFontHeight(HeightAt(kQuestionHeight, dpi));
-    m_answerLabel.SetFontHeight(HeightAt(kAnswerHeight, dpi));
-    m_numberLabel.SetFontHeight(HeightAt(kNumberHeight, dpi));
+    namespace win = layout::mainWindow;
+    m_questionLabel.SetFontHeight(HeightAt(win::kQuestionFont.height, dpi));
+    m_answerLabel.SetFontHeight(HeightAt(win::kAnswerFont.height, dpi));
+    m_numberLabel.SetFontHeight(HeightAt(win::kNumberFont.height, dpi));
     PostMessageW(m_hWnd, kFitToLayout, 0, 0);
 }
 

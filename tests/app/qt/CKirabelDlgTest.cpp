@@ -357,76 +357,6 @@ INSTANTIATE_TEST_SUITE_P(
                       CloseWay{"FileExit", [](CKirabelDlgTest& t) { t.FileItem(1)->trigger(); }}),
     kCaseName);
 
-TEST_F(CKirabelDlgTest, CancellingTheChooserChangesNothing) {
-    AnswerFirstRightUnsaved();
-    const Look before = Now();
-    Open("");
-    EXPECT_EQ(Now(), before);
-    EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
-    EXPECT_TRUE(m_dlg.warnings.empty());
-}
-
-struct BadFile {
-    const char* name;
-    const char* bytes; // none: the file is gone
-    std::string message;
-};
-
-class FailedOpen : public CKirabelDlgTest, public ::testing::WithParamInterface<BadFile> {};
-
-// The set in use is saved first; then nothing pretends a drill runs.
-TEST_P(FailedOpen, ReportsAndReturnsToTheStart) {
-    const int first = AnswerFirstRightUnsaved();
-    const std::string bad = GetParam().bytes ? Write("bad.krb", GetParam().bytes) : m_dir.File("x");
-    Open(bad);
-    EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{GetParam().message});
-    EXPECT_EQ(Now(), kInitial);
-    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
-    Press(Qt::Key_Return); // Enter with nothing focused reaches the check, harmlessly
-    EXPECT_EQ(Now(), kInitial);
-    // Nothing is left to save: closing writes no file.
-    fs::remove(bad);
-    m_dlg.close();
-    EXPECT_FALSE(fs::exists(bad));
-}
-
-const std::string kUnexpected = "予測されない例外が発生しました。";
-
-INSTANTIATE_TEST_SUITE_P(CKirabelDlg, FailedOpen,
-                         ::testing::Values(BadFile{"EmptyFile", "", kUnexpected},
-                                           BadFile{"FileGone", nullptr, kUnexpected},
-                                           BadFile{"LineWithoutAnswer", "x\r\n",
-                                                   "問題集ファイル読み込みに失敗しました：1行目\n"
-                                                   "  -トークンが有りません。\n"}),
-                         kCaseName);
-
-// A failed save is never silent, and never a trap: the learner is told once at
-// the answer; opening another set and closing both ask before this run's
-// progress is given up; No keeps all.
-TEST_F(CKirabelDlgTest, AFailedSaveAsksBeforeTheProgressIsGivenUp) {
-    const std::string saveFailed = kSaveFailed;
-    const std::string other = Write("other.krb", SetFile(5, 5));
-    AnswerFirstRight(true);
-    EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{kSaveFailed + kProgressKept});
-    const Look before = Now();
-    Open(other);
-    m_dlg.close();
-    EXPECT_EQ(m_dlg.asked,
-              (std::vector<std::string>{saveFailed + "このまま別の問題集を開くと、今回の学習結果は"
-                                                     "失われます。開きますか？",
-                                        saveFailed + "このまま終了すると、今回の学習結果は失われま"
-                                                     "す。終了しますか？"}));
-    EXPECT_TRUE(m_dlg.isVisible());
-    EXPECT_EQ(Now(), before);
-    m_dlg.yes = true;
-    Open(other);
-    EXPECT_EQ(m_dlg.m_numberLabel.text(), U(u"第1問"));
-    EXPECT_EQ(m_dlg.warnings.size(), 1u);
-    m_dlg.close();
-    EXPECT_FALSE(m_dlg.isVisible());
-    EXPECT_EQ(ReadBytes(other), SetFile(5, 5)); // nothing answered: nothing written
-}
-
 struct LogoutCase {
     const char* name;
     bool saveFails, mayAsk, yes;
@@ -464,25 +394,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LogoutCase{"FailedLearnerKeepsTheWindow", true, true, false, true, false},
                       LogoutCase{"FailedLearnerGivesUp", true, true, true, true, true}),
     kCaseName);
-
-// A file that cannot be written is said so once, at the open; the drill runs.
-TEST_F(CKirabelDlgTest, AReadOnlyFileIsToldOnceAndNeverTraps) {
-    fs::permissions(m_set, fs::perms::owner_read | fs::perms::group_read);
-    AnswerFirstRight();
-    EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{"この問題集ファイルには書き込めません。"
-                                                       "今回の学習結果は保存されません。"});
-    EXPECT_TRUE(m_dlg.m_rightMark.isVisible());
-    m_dlg.yes = true;
-    Open(Write("other.krb", SetFile(5, 5))); // asks once, then opens
-    EXPECT_EQ(m_dlg.asked.size(), 1u);
-    EXPECT_EQ(m_dlg.m_numberLabel.text(), U(u"第1問"));
-    Open(m_set); // read-only again, nothing answered: closing asks nothing
-    m_dlg.close();
-    EXPECT_EQ(m_dlg.asked.size(), 1u);
-    EXPECT_EQ(m_dlg.warnings.size(), 2u);
-    EXPECT_FALSE(m_dlg.isVisible());
-    EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
-}
 
 TEST_F(CKirabelDlgTest, AUtf8SetIsDrilledLikeAnyOther) {
     Open(Write("utf8.krb", "林檎 りんご 0\n한국 서울 1\n"));

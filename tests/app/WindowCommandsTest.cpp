@@ -1,0 +1,319 @@
+#include "app/WindowCommands.h"
+#include "app/DrillWindow.h"
+#include "questions/Cp932.h"
+#include "session/QuizSession.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fs = std::filesystem;
+using testsupport::PathOf;
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
+
+namespace {
+
+// Logs every call, "|" after each; keeps the question and number shown, gives
+// `box` as the reply, answers the chooser from `choices` ("" cancels) and
+// every question with `yes`.
+class RecordingWindow : public DrillWindow {
+public:
+    void SetQuestionText(const std::string& t) override { Log("question " + (question = t)); }
+    void SetAnswerText(const std::string& t) override { Log("answer " + t); }
+    void SetAnswerTextColor(Color c) override { // red,green,blue
+        Log("colour " + std::to_string(c & 0xFF) + "," + std::to_string(c >> 8 & 0xFF) + "," +
+            std::to_string(c >> 16));
+    }
+    void SetNumberText(const std::string& t) override { Log("number " + (number = t)); }
+    void SetAnswerBoxText(const std::string& t) override { Log("box " + (box = t)); }
+    std::string GetAnswerBoxText() override {
+        Log("read box");
+        return box;
+    }
+    void EnableAnswerBox(bool on) override { Log("box on " + std::to_string(on)); }
+    void EnableNextButton(bool on) override { Log("button on " + std::to_string(on)); }
+    void ShowRightMark(bool on) override { Log("right " + std::to_string(on)); }
+    void ShowWrongMark(bool on) override { Log("wrong " + std::to_string(on)); }
+    void FocusAnswerBox() override { Log("focus box"); }
+    void FocusNextButton() override { Log("focus button"); }
+    void SetAnswerDescription(const std::string& t) override { Log("description " + t); }
+    void ShowWarning(const std::string& t) override {
+        warnings.push_back(t);
+        Log("warning " + t);
+    }
+    std::string ChooseSetFile() override {
+        Log("choose");
+        if (chooserThrows) {
+            throw std::runtime_error("the chooser failed");
+        }
+        std::string choice;
+        if (!choices.empty()) {
+            choice = std::move(choices.front());
+            choices.pop_front();
+        }
+        return choice;
+    }
+    bool AskYesNo(const std::string& t) override {
+        asked.push_back(t);
+        Log("ask " + t);
+        return yes;
+    }
+    void ClearFocus() override { Log("clear focus"); }
+
+    std::string calls, question, number, box;
+    std::deque<std::string> choices;
+    std::vector<std::string> warnings, asked;
+    bool chooserThrows = false;
+    bool yes = false;
+
+private:
+    void Log(const std::string& call) { calls += call + "|"; }
+};
+
+const std::string kQuestions[] = {"日本の首都", "犬(英語)"};
+const std::string kAnswers[] = {"東京", "dog"};
+
+std::string SetFile(int count0, int count1) {
+    return testsupport::Cp932("日本の首都 東京 " + std::to_string(count0) + "\r\n犬(英語) dog " +
+                              std::to_string(count1) + "\r\n");
+}
+
+const std::string kStopped = "button on 0|box on 0|clear focus|wrong 0|right 0|";
+const std::string kStart = "question 問題文がここに表示されます。|"
+                           "answer 問題の答えがここに表示されます。|colour 255,255,255|"
+                           "description |number 問題数|box |" +
+                           kStopped;
+const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n";
+const std::string kProgressKept =
+    "今回の学習結果はこのまま記憶していて、次に正解したときにもう一度保存します。";
+const std::string kOpenAnyway =
+    "このまま別の問題集を開くと、今回の学習結果は失われます。開きますか？";
+const std::string kCloseAnyway = "このまま終了すると、今回の学習結果は失われます。終了しますか？";
+const std::string kUnexpected = "予測されない例外が発生しました。";
+
+class WindowCommandsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        QuizSession::SetOwner(&m_window);
+        WriteBytes(m_set, SetFile(0, 0));
+    }
+    void TearDown() override {
+        QuizSession::SetOwner(nullptr);
+        // Windows deletes no read-only file: the folder goes whole.
+        for (const auto& entry : fs::directory_iterator(m_dir.Path())) {
+            fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::owner_write);
+        }
+    }
+    std::string Write(const std::string& name, const std::string& bytes) {
+        WriteBytes(m_dir.File(name), bytes);
+        return m_dir.File(name);
+    }
+    static void MakeReadOnly(const std::string& path, bool readOnly = true) {
+        fs::permissions(PathOf(path), readOnly ? fs::perms::owner_read
+                                               : fs::perms::owner_read | fs::perms::owner_write);
+    }
+    void Open(const std::string& path) {
+        m_window.choices.push_back(path);
+        m_commands.OpenSet();
+    }
+    std::string Take() { return std::exchange(m_window.calls, {}); }
+    int Shown() const { return m_window.question == kQuestions[0] ? 0 : 1; }
+    // Opens the set and answers its first question right; returns which it was.
+    int AnswerFirstRight(bool saveFails = false) {
+        Open(m_set);
+        if (saveFails) {
+            MakeReadOnly(m_set);
+        }
+        const int first = Shown();
+        m_window.box = kAnswers[first];
+        m_session.CheckAnswer();
+        return first;
+    }
+    // The same while the file cannot be written: the learner is told once, and
+    // the raise waits in memory for the next save, which may then write.
+    int AnswerFirstRightUnsaved() {
+        const int first = AnswerFirstRight(true);
+        MakeReadOnly(m_set, false);
+        EXPECT_EQ(m_window.warnings, std::vector<std::string>{kSaveFailed + kProgressKept});
+        EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+        m_window.warnings.clear();
+        Take();
+        return first;
+    }
+
+    TempDir m_dir;
+    const std::string m_set = m_dir.File("set.krb");
+    RecordingWindow m_window;
+    QuizSession m_session;
+    WindowCommands m_commands{m_session, m_window};
+};
+
+// Readable test names: the case's own name instead of its index.
+constexpr auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
+
+TEST_F(WindowCommandsTest, CheckSystemWarnsOnlyWithoutCodePage932) {
+    m_commands.CheckSystem();
+    EXPECT_EQ(Take(),
+              Cp932::IsAvailable()
+                  ? ""
+                  : "warning Shift_JIS (コードページ 932) の変換表がこのシステムにありません。"
+                    "Shift_JIS の問題集ファイルは正しく表示されません。|");
+}
+
+TEST_F(WindowCommandsTest, StopAskingAndReturnToStartCallSequences) {
+    m_commands.StopAsking();
+    EXPECT_EQ(Take(), kStopped);
+    Open(m_set);
+    EXPECT_TRUE(m_session.HasSet());
+    Take();
+    m_commands.ReturnToStart();
+    EXPECT_EQ(Take(), kStart);
+    EXPECT_FALSE(m_session.HasSet());
+}
+
+TEST_F(WindowCommandsTest, OpenShowsTheFirstQuestion) {
+    Open(m_set);
+    EXPECT_EQ(Take(), "choose|box on 1|focus box|button on 0|question " + kQuestions[Shown()] +
+                          "|answer |colour 255,255,255|description |box |number 第1問|right "
+                          "0|wrong 0|");
+    EXPECT_TRUE(m_window.warnings.empty());
+}
+
+TEST_F(WindowCommandsTest, CancellingTheChooserChangesNothing) {
+    AnswerFirstRightUnsaved();
+    Open("");
+    EXPECT_EQ(Take(), "choose|");
+    EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+    EXPECT_TRUE(m_session.HasSet());
+}
+
+TEST_F(WindowCommandsTest, AChooserThatFailsIsReportedAndChangesNothing) {
+    AnswerFirstRightUnsaved();
+    m_window.chooserThrows = true;
+    m_commands.OpenSet();
+    EXPECT_EQ(Take(), "choose|warning " + kUnexpected + "|");
+    EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+    EXPECT_TRUE(m_session.HasSet());
+}
+
+struct BadFile {
+    const char* name;
+    const char* bytes; // none: the file is gone
+    std::string message;
+};
+
+class FailedOpen : public WindowCommandsTest, public testing::WithParamInterface<BadFile> {};
+
+// The set in use is saved first; then nothing pretends a drill runs.
+TEST_P(FailedOpen, ReportsAndReturnsToTheStart) {
+    const int first = AnswerFirstRightUnsaved();
+    const std::string bad = GetParam().bytes ? Write("bad.krb", GetParam().bytes) : m_dir.File("x");
+    Open(bad);
+    EXPECT_EQ(m_window.warnings, std::vector<std::string>{GetParam().message});
+    const std::string calls = Take();
+    EXPECT_TRUE(calls.ends_with(kStart + "warning " + GetParam().message + "|")) << calls;
+    EXPECT_FALSE(m_session.HasSet());
+    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+    m_session.CheckAnswer(); // Enter with nothing focused reaches the check, harmlessly
+    EXPECT_EQ(Take(), "");
+    // Nothing is left to save: closing writes no file.
+    fs::remove(PathOf(bad));
+    EXPECT_TRUE(m_commands.MayClose());
+    EXPECT_FALSE(fs::exists(PathOf(bad)));
+    EXPECT_EQ(Take(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowCommands, FailedOpen,
+                         testing::Values(BadFile{"EmptyFile", "", kUnexpected},
+                                         BadFile{"FileGone", nullptr, kUnexpected},
+                                         BadFile{"LineWithoutAnswer", "x\r\n",
+                                                 "問題集ファイル読み込みに失敗しました：1行目\n"
+                                                 "  -トークンが有りません。\n"}),
+                         kCaseName);
+
+// A file that cannot be written is said so once, at the open; the drill runs.
+TEST_F(WindowCommandsTest, AReadOnlyFileIsToldOnceAndNeverTraps) {
+    MakeReadOnly(m_set);
+    AnswerFirstRight();
+    EXPECT_EQ(m_window.warnings, std::vector<std::string>{"この問題集ファイルには書き込めません。"
+                                                          "今回の学習結果は保存されません。"});
+    EXPECT_NE(m_window.calls.find("right 1"), std::string::npos);
+    m_window.yes = true;
+    Open(Write("other.krb", SetFile(5, 5))); // asks once, then opens
+    EXPECT_EQ(m_window.asked.size(), 1u);
+    EXPECT_EQ(m_window.number, "第1問");
+    Open(m_set); // read-only again, nothing answered: closing asks nothing
+    EXPECT_TRUE(m_commands.MayClose());
+    EXPECT_EQ(m_window.asked.size(), 1u);
+    EXPECT_EQ(m_window.warnings.size(), 2u);
+    EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+}
+
+// A failed save is never silent, and never a trap: the learner is told once at
+// the answer; opening another set and closing both ask before this run's
+// progress is given up; No keeps all.
+TEST_F(WindowCommandsTest, AFailedSaveAsksBeforeTheProgressIsGivenUp) {
+    const std::string other = Write("other.krb", SetFile(5, 5));
+    const int first = AnswerFirstRight(true);
+    EXPECT_EQ(m_window.warnings, std::vector<std::string>{kSaveFailed + kProgressKept});
+    Take();
+    Open(other);
+    EXPECT_EQ(Take(), "choose|ask " + kSaveFailed + kOpenAnyway + "|");
+    EXPECT_FALSE(m_commands.MayClose());
+    EXPECT_EQ(Take(), "ask " + kSaveFailed + kCloseAnyway + "|");
+    EXPECT_EQ(m_window.asked,
+              (std::vector<std::string>{kSaveFailed + kOpenAnyway, kSaveFailed + kCloseAnyway}));
+    EXPECT_TRUE(m_session.HasSet());
+    EXPECT_EQ(m_window.question, kQuestions[first]);
+    m_window.yes = true;
+    Open(other);
+    EXPECT_EQ(m_window.number, "第1問");
+    EXPECT_EQ(m_window.warnings.size(), 1u);
+    EXPECT_TRUE(m_commands.MayClose());
+    EXPECT_EQ(ReadBytes(other), SetFile(5, 5)); // nothing answered: nothing written
+    EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+}
+
+TEST_F(WindowCommandsTest, CloseSavesWithoutAsking) {
+    EXPECT_TRUE(m_commands.MayClose()); // no set yet: nothing to save
+    const int first = AnswerFirstRightUnsaved();
+    EXPECT_TRUE(m_commands.MayClose());
+    EXPECT_EQ(Take(), "");
+    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+}
+
+TEST_F(WindowCommandsTest, AFailedSaveOnCloseAsksAndYesCloses) {
+    AnswerFirstRight(true);
+    Take();
+    m_window.yes = true;
+    EXPECT_TRUE(m_commands.MayClose());
+    EXPECT_EQ(Take(), "ask " + kSaveFailed + kCloseAnyway + "|");
+    EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+}
+
+// Nobody may be there to answer: the end of the desktop session asks nothing,
+// whether the save works or not.
+TEST_F(WindowCommandsTest, SaveAtSessionEndNeverAsks) {
+    AnswerFirstRight(true);
+    Take();
+    m_window.warnings.clear();
+    EXPECT_FALSE(m_commands.SaveAtSessionEnd());
+    EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+    MakeReadOnly(m_set, false);
+    const int first = Shown();
+    EXPECT_TRUE(m_commands.SaveAtSessionEnd());
+    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+    EXPECT_EQ(Take(), "");
+    EXPECT_TRUE(m_window.warnings.empty());
+    EXPECT_TRUE(m_window.asked.empty());
+}
+
+} // namespace
