@@ -3,7 +3,11 @@
 #include <climits>
 #include <windows.h>
 
-bool Utf16::FromUtf8(std::string_view utf8, std::wstring& out) {
+namespace {
+
+// `flags` is MB_ERR_INVALID_CHARS (fail on a malformed sequence) or 0 (U+FFFD
+// for it).
+bool Convert(std::string_view utf8, DWORD flags, std::wstring& out) {
     out.clear();
     if (utf8.empty()) {
         return true;
@@ -12,14 +16,28 @@ bool Utf16::FromUtf8(std::string_view utf8, std::wstring& out) {
         return false;
     }
     const int size = static_cast<int>(utf8.size());
-    const int length =
-        ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    const int length = ::MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, nullptr, 0);
     if (length <= 0) {
         return false;
     }
     out.resize(static_cast<std::size_t>(length));
-    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, out.data(),
-                                 length) == length;
+    if (::MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, out.data(), length) != length) {
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool Utf16::FromUtf8(std::string_view utf8, std::wstring& out) {
+    return Convert(utf8, MB_ERR_INVALID_CHARS, out);
+}
+
+std::wstring Utf16::FromUtf8Replacing(std::string_view utf8) {
+    std::wstring out;
+    Convert(utf8, 0, out);
+    return out;
 }
 
 std::string Utf16::ToUtf8(std::wstring_view utf16) {

@@ -87,14 +87,13 @@ DialogTemplate CKirabelDlg::Template() {
     return dialog;
 }
 
-HBRUSH CKirabelDlg::s_backgroundBrush = nullptr;
+GdiObject<HBRUSH> CKirabelDlg::s_backgroundBrush;
 
 CKirabelDlg::CKirabelDlg()
     : m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
 
 CKirabelDlg::~CKirabelDlg() {
     QuizSession::SetOwner(nullptr);
-    DeleteObject(m_nextBitmap);
 }
 
 INT_PTR CKirabelDlg::DoModal() {
@@ -105,14 +104,13 @@ INT_PTR CKirabelDlg::DoModal() {
 
 HBRUSH CKirabelDlg::GetBackgroundBrush() {
     if (!s_backgroundBrush) {
-        s_backgroundBrush = CreateSolidBrush(colors::kBlack);
+        s_backgroundBrush.reset(CreateSolidBrush(colors::kBlack));
     }
-    return s_backgroundBrush;
+    return s_backgroundBrush.get();
 }
 
 void CKirabelDlg::FreeBackgroundBrush() {
-    DeleteObject(s_backgroundBrush);
-    s_backgroundBrush = nullptr;
+    s_backgroundBrush.reset();
 }
 
 INT_PTR CALLBACK CKirabelDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -201,10 +199,12 @@ BOOL CKirabelDlg::OnInitDialog() {
     m_rightMarkAccess.SetName(strings::kRightName);
     m_wrongMarkAccess.SetName(strings::kWrongName);
 
-    m_nextBitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                                   MAKEINTRESOURCEW(IDB_NEXT_QUESTION),
-                                                   IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    SendMessageW(m_nextButton, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_nextBitmap));
+    // Not LR_SHARED: the button only shows the bitmap, the window deletes it.
+    m_nextBitmap.reset(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
+                                                       MAKEINTRESOURCEW(IDB_NEXT_QUESTION),
+                                                       IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    SendMessageW(m_nextButton, BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(m_nextBitmap.get()));
 
     m_commands.StopAsking();
     QuizSession::SetOwner(this);
@@ -270,13 +270,15 @@ void CKirabelDlg::ClipFrames() {
         RECT line{0, 0, 0, 8};
         MapDialogRect(m_hWnd, &line);
         constexpr int kLine = 2; // the etched line's width
-        HRGN outline = CreateRectRgn(0, 0, frame.right, frame.bottom);
-        HRGN inside = CreateRectRgn(kLine, line.bottom / 2 + kLine, frame.right - kLine,
-                                    frame.bottom - kLine);
-        CombineRgn(outline, outline, inside, RGN_DIFF);
-        DeleteObject(inside);
-        // The window owns the region now; nothing to redraw before it is shown.
-        SetWindowRgn(child, outline, IsWindowVisible(m_hWnd));
+        GdiObject<HRGN> outline(CreateRectRgn(0, 0, frame.right, frame.bottom));
+        const GdiObject<HRGN> inside(CreateRectRgn(kLine, line.bottom / 2 + kLine,
+                                                   frame.right - kLine, frame.bottom - kLine));
+        CombineRgn(outline.get(), outline.get(), inside.get(), RGN_DIFF);
+        // Nothing to redraw before the window is shown. Once set, the region
+        // is the window's, which deletes it.
+        if (SetWindowRgn(child, outline.get(), IsWindowVisible(m_hWnd))) {
+            outline.release();
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "controls/win32/CAccessibleName.h"
 #include "controls/win32/CAnswerEdit.h"
 #include "controls/win32/CColorLabel.h"
+#include "controls/win32/GdiObject.h"
 #include "session/QuizSession.h"
 
 #include <windows.h>
@@ -95,7 +96,7 @@ private:
     // Shows or hides a mark, and tells screen readers where the system does not.
     static void ShowMark(HWND mark, bool show);
 
-    static HBRUSH s_backgroundBrush;
+    static GdiObject<HBRUSH> s_backgroundBrush;
 
     HWND m_wrongMark = nullptr;
     CAccessibleName m_wrongMarkAccess;
@@ -109,8 +110,8 @@ private:
     CAnswerEdit m_answerEdit;
     CAccessibleName m_answerEditAccess;
     CColorLabel m_questionLabel;
-    HICON m_hIcon;
-    HBITMAP m_nextBitmap = nullptr;
+    HICON m_hIcon; // shared (LoadIcon): the system frees it, never the window
+    GdiObject<HBITMAP> m_nextBitmap;
     QuizSession m_session;
     WindowCommands m_commands{m_session, *this};
     SessionEndBlock m_endBlock;

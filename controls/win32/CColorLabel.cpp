@@ -9,15 +9,12 @@ constexpr LONG kBoldWeight = 700;
 
 CColorLabel::CColorLabel() {
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(m_logFont), &m_logFont);
-    m_font = CreateFontIndirectW(&m_logFont);
+    m_font.reset(CreateFontIndirectW(&m_logFont));
     m_textColor = GetSysColor(COLOR_WINDOWTEXT);
-    m_backBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    m_backBrush.reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
 }
 
-CColorLabel::~CColorLabel() {
-    DeleteObject(m_backBrush);
-    DeleteObject(m_font);
-}
+CColorLabel::~CColorLabel() = default;
 
 void CColorLabel::SetAppearance(int height, COLORREF backColor, COLORREF textColor) {
     SetBackColor(backColor);
@@ -26,8 +23,8 @@ void CColorLabel::SetAppearance(int height, COLORREF backColor, COLORREF textCol
 }
 
 void CColorLabel::SetBackColor(COLORREF color) {
-    DeleteObject(m_backBrush);
-    m_backBrush = CreateSolidBrush(color);
+    m_backBrush.reset(); // the old one goes before the new one is made
+    m_backBrush.reset(CreateSolidBrush(color));
     Redraw();
 }
 
@@ -66,16 +63,16 @@ void CColorLabel::SetText(const std::string& text) {
 
 HBRUSH CColorLabel::CtlColor(HDC dc, UINT ctlColor) {
     if (ctlColor == CTLCOLOR_STATIC) {
-        SelectObject(dc, m_font);
+        SelectObject(dc, m_font.get());
         SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, m_textColor);
     }
-    return m_backBrush;
+    return m_backBrush.get();
 }
 
 void CColorLabel::ReplaceFont() {
-    DeleteObject(m_font);
-    m_font = CreateFontIndirectW(&m_logFont);
+    m_font.reset(); // the old one goes before the new one is made
+    m_font.reset(CreateFontIndirectW(&m_logFont));
 }
 
 void CColorLabel::Redraw() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/win32/GdiObject.h"
+
 #include <windows.h>
 
 #include <string>
@@ -44,7 +46,7 @@ private:
 
     LOGFONTW m_logFont{};
     COLORREF m_textColor;
-    HBRUSH m_backBrush;
-    HFONT m_font;
+    GdiObject<HBRUSH> m_backBrush;
+    GdiObject<HFONT> m_font;
     HWND m_hWnd = nullptr;
 };

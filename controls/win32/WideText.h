@@ -4,7 +4,9 @@
 #include <string_view>
 
 // The program's texts are UTF-8, the window system's UTF-16: the windows
-// convert here, where a text enters or leaves a window, and nowhere else.
+// convert here, where a text enters or leaves a window. The conversion is
+// questions/Utf16's, in its lenient form: a text is only shown, so a bad byte
+// must not lose the rest of it.
 class WideText {
 public:
     // Bytes that are not UTF-8 come out as U+FFFD.
