@@ -2,6 +2,7 @@
 #include "app/DrillWindow.h"
 #include "questions/Cp932.h"
 #include "session/QuizSession.h"
+#include "tests/RecordingOwner.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,27 +25,8 @@ namespace {
 // Logs every call, "|" after each; keeps the question and number shown, gives
 // `box` as the reply, answers the chooser from `choices` ("" cancels) and
 // every question with `yes`.
-class RecordingWindow : public DrillWindow {
+class RecordingWindow : public testsupport::RecordingOwner<DrillWindow> {
 public:
-    void SetQuestionText(const std::string& t) override { Log("question " + (question = t)); }
-    void SetAnswerText(const std::string& t) override { Log("answer " + t); }
-    void SetAnswerTextColor(Color c) override { // red,green,blue
-        Log("colour " + std::to_string(c & 0xFF) + "," + std::to_string(c >> 8 & 0xFF) + "," +
-            std::to_string(c >> 16));
-    }
-    void SetNumberText(const std::string& t) override { Log("number " + (number = t)); }
-    void SetAnswerBoxText(const std::string& t) override { Log("box " + (box = t)); }
-    std::string GetAnswerBoxText() override {
-        Log("read box");
-        return box;
-    }
-    void EnableAnswerBox(bool on) override { Log("box on " + std::to_string(on)); }
-    void EnableNextButton(bool on) override { Log("button on " + std::to_string(on)); }
-    void ShowRightMark(bool on) override { Log("right " + std::to_string(on)); }
-    void ShowWrongMark(bool on) override { Log("wrong " + std::to_string(on)); }
-    void FocusAnswerBox() override { Log("focus box"); }
-    void FocusNextButton() override { Log("focus button"); }
-    void SetAnswerDescription(const std::string& t) override { Log("description " + t); }
     void ShowWarning(const std::string& t) override {
         warnings.push_back(t);
         Log("warning " + t);
@@ -68,14 +50,10 @@ public:
     }
     void ClearFocus() override { Log("clear focus"); }
 
-    std::string calls, question, number, box;
     std::deque<std::string> choices;
     std::vector<std::string> warnings, asked;
     bool chooserThrows = false;
     bool yes = false;
-
-private:
-    void Log(const std::string& call) { calls += call + "|"; }
 };
 
 const std::string kQuestions[] = {"日本の首都", "犬(英語)"};

@@ -5,6 +5,7 @@
 #include "questions/QuestionSetFile.h"
 #include "res/Strings.h"
 #include "session/QuizOwner.h"
+#include "tests/RecordingOwner.h"
 #include "tests/TestSupport.h"
 
 #include <chrono>
@@ -16,36 +17,7 @@ using namespace testsupport;
 
 namespace {
 
-// Logs every call, "|" after each; keeps the question and number shown, and
-// gives `box` as the reply.
-class RecordingOwner : public QuizOwner {
-public:
-    void SetQuestionText(const std::string& t) override { Log("question " + (question = t)); }
-    void SetAnswerText(const std::string& t) override { Log("answer " + t); }
-    void SetAnswerTextColor(Color c) override { // red,green,blue
-        Log("colour " + std::to_string(c & 0xFF) + "," + std::to_string(c >> 8 & 0xFF) + "," +
-            std::to_string(c >> 16));
-    }
-    void SetNumberText(const std::string& t) override { Log("number " + (number = t)); }
-    void SetAnswerBoxText(const std::string& t) override { Log("box " + (box = t)); }
-    std::string GetAnswerBoxText() override {
-        Log("read box");
-        return box;
-    }
-    void EnableAnswerBox(bool on) override { Log("box on " + std::to_string(on)); }
-    void EnableNextButton(bool on) override { Log("button on " + std::to_string(on)); }
-    void ShowRightMark(bool on) override { Log("right " + std::to_string(on)); }
-    void ShowWrongMark(bool on) override { Log("wrong " + std::to_string(on)); }
-    void FocusAnswerBox() override { Log("focus box"); }
-    void FocusNextButton() override { Log("focus button"); }
-    void SetAnswerDescription(const std::string& t) override { Log("description " + t); }
-    void ShowWarning(const std::string& t) override { Log("warning " + t); }
-
-    std::string calls, question, number, box;
-
-private:
-    void Log(const std::string& call) { calls += call + "|"; }
-};
+using RecordingOwner = testsupport::RecordingOwner<QuizOwner>;
 
 std::string Shown(const std::string& question, int n) {
     return "box on 1|focus box|button on 0|question " + question +
