@@ -64,7 +64,31 @@ CKirabelDlg::~CKirabelDlg() {
 void CKirabelDlg::CreateControls() {
     namespace win = layout::mainWindow;
     setWindowTitle(Text(strings::kAppName));
+    QMenuBar* menuBar = CreateMenuBar();
+    const int top = menuBar->sizeHint().height();
+    const DialogUnits units(font());
+    PlaceControls(units, top);
 
+    // What a screen reader calls the controls that show no text; the labels
+    // are named by their texts.
+    m_answerEdit.setAccessibleName(Text(strings::kAnswerBoxName));
+    m_nextButton.setAccessibleName(Text(strings::kNextButtonName));
+    m_rightMark.setAccessibleName(Text(strings::kRightName));
+    m_wrongMark.setAccessibleName(Text(strings::kWrongName));
+
+    // Where Enter goes is decided in keyPressEvent, not by a default button.
+    m_nextButton.setAutoDefault(false);
+    m_nextButton.setDefault(false);
+
+    setFixedSize(units.ToPixels(win::kWidth, win::kHeight) + QSize(0, top));
+    menuBar->setGeometry(0, 0, width(), top);
+
+    m_windowMenu = new QMenu(this);
+    connect(m_windowMenu->addAction(Text(strings::kAboutItem)), &QAction::triggered, this,
+            [this] { OnAboutBox(); });
+}
+
+QMenuBar* CKirabelDlg::CreateMenuBar() {
     // The menu bar stays inside the window (no global menu) and keeps the
     // system colours over the black background.
     auto* menuBar = new QMenuBar(this);
@@ -74,9 +98,29 @@ void CKirabelDlg::CreateControls() {
             [this] { OnFileOpenSet(); });
     connect(fileMenu->addAction(Text(strings::kExitItem)), &QAction::triggered, this,
             [this] { OnFileExit(); });
-    const int top = menuBar->sizeHint().height();
+    return menuBar;
+}
 
-    const DialogUnits units(font());
+QWidget* CKirabelDlg::MemberOf(layout::mainWindow::Control control) {
+    using Control = layout::mainWindow::Control;
+    switch (control) {
+    case Control::AnswerEdit:
+        return &m_answerEdit;
+    case Control::QuestionLabel:
+        return &m_questionLabel;
+    case Control::AnswerLabel:
+        return &m_answerLabel;
+    case Control::NextButton:
+        return &m_nextButton;
+    case Control::NumberLabel:
+        return &m_numberLabel;
+    default:
+        return nullptr; // the frames and the pictures
+    }
+}
+
+void CKirabelDlg::PlaceControls(const DialogUnits& units, int top) {
+    namespace win = layout::mainWindow;
     const auto place = [&](QWidget& widget, const DialogRect& rect) {
         widget.setGeometry(units.ToPixels(rect).translated(0, top));
         widget.raise();
@@ -98,22 +142,6 @@ void CKirabelDlg::CreateControls() {
     };
 
     using Control = win::Control;
-    const auto member = [this](Control control) -> QWidget* {
-        switch (control) {
-        case Control::AnswerEdit:
-            return &m_answerEdit;
-        case Control::QuestionLabel:
-            return &m_questionLabel;
-        case Control::AnswerLabel:
-            return &m_answerLabel;
-        case Control::NextButton:
-            return &m_nextButton;
-        case Control::NumberLabel:
-            return &m_numberLabel;
-        default:
-            return nullptr; // the frames and the pictures
-        }
-    };
     // Each control raised in turn lies above those before it.
     for (const auto& [control, rect] : win::kControls) {
         switch (control) {
@@ -132,7 +160,7 @@ void CKirabelDlg::CreateControls() {
             picture(m_wrongMark, layout::kWrongMarkImage, rect);
             break;
         default:
-            place(*member(control), rect);
+            place(*MemberOf(control), rect);
             break;
         }
     }
@@ -140,26 +168,8 @@ void CKirabelDlg::CreateControls() {
         box->raise();
     }
     for (std::size_t i = 1; i < std::size(win::kTabOrder); ++i) {
-        setTabOrder(member(win::kTabOrder[i - 1]), member(win::kTabOrder[i]));
+        setTabOrder(MemberOf(win::kTabOrder[i - 1]), MemberOf(win::kTabOrder[i]));
     }
-
-    // What a screen reader calls the controls that show no text; the labels
-    // are named by their texts.
-    m_answerEdit.setAccessibleName(Text(strings::kAnswerBoxName));
-    m_nextButton.setAccessibleName(Text(strings::kNextButtonName));
-    m_rightMark.setAccessibleName(Text(strings::kRightName));
-    m_wrongMark.setAccessibleName(Text(strings::kWrongName));
-
-    // Where Enter goes is decided in keyPressEvent, not by a default button.
-    m_nextButton.setAutoDefault(false);
-    m_nextButton.setDefault(false);
-
-    setFixedSize(units.ToPixels(win::kWidth, win::kHeight) + QSize(0, top));
-    menuBar->setGeometry(0, 0, width(), top);
-
-    m_windowMenu = new QMenu(this);
-    connect(m_windowMenu->addAction(Text(strings::kAboutItem)), &QAction::triggered, this,
-            [this] { OnAboutBox(); });
 }
 
 void CKirabelDlg::OnInitDialog() {

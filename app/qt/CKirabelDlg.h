@@ -4,6 +4,7 @@
 #include "app/WindowCommands.h"
 #include "controls/qt/CAnswerEdit.h"
 #include "controls/qt/CColorLabel.h"
+#include "res/Layout.h"
 #include "session/QuizSession.h"
 
 #include <QDialog>
@@ -20,6 +21,8 @@ class QCloseEvent;
 class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
+class QMenuBar;
+class DialogUnits;
 class QPaintEvent;
 class QSessionManager;
 
@@ -111,6 +114,11 @@ protected:
 
 private:
     void CreateControls();
+    QMenuBar* CreateMenuBar();
+    // The widget of a control of the layout; null for the frames and pictures.
+    QWidget* MemberOf(layout::mainWindow::Control control);
+    // Creates, places and stacks the layout's controls below the menu bar.
+    void PlaceControls(const DialogUnits& units, int top);
     // Saves, then ends the modal run, unless the save fails and the learner
     // keeps the window.
     void SaveAndEnd();
