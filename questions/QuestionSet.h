@@ -1,6 +1,5 @@
 #pragma once
 
-#include "questions/FileStamp.h"
 #include "questions/TextEncoding.h"
 
 #include <cstddef>
@@ -8,11 +7,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 class Question;
+class QuestionSetFile;
 class RecordArena;
 
 // The records of one question-set file, in file order, with the file's path.
@@ -20,9 +18,9 @@ class RecordArena;
 // owning them; it is the selection pool, which PickNext reorders freely, and
 // it is never saved.
 //
-// The set also keeps what it needs to write the file back as it was read: the
-// encoding, each line's own end, the bytes the reader did not take, and the
-// counts and the file's stamp as of the last read or save.
+// Reading, writing and merging the file are the file layer's (QuestionSetFile):
+// it fills the set it reads and keeps with it, out of sight here, what it needs
+// to write the file back as it was read.
 class QuestionSet {
 public:
     explicit QuestionSet(std::string path);
@@ -38,25 +36,6 @@ public:
 
     // Appends a record that this set then owns; a sharing set throws std::logic_error.
     void Append(std::unique_ptr<Question> question);
-
-    // What the reader tells the set besides its records.
-    // A record read from the file, made in the set's own memory, with what
-    // ended its line (a TextFileReader::LineEnd). The reader's records come
-    // before any appended one.
-    Question* AppendRead(std::string_view question, std::string_view answer, int count,
-                         unsigned char end);
-    // Bytes after the third token of the record's line, written back after its count.
-    void SetLineTail(const Question* question, std::string tail);
-    // Everything after the last record the reader took, written back verbatim.
-    void SetUntakenRest(std::string rest) { m_untakenRest = std::move(rest); }
-    // The last line was cut by a 0x1A: its own end is written back, not CR LF.
-    void SetLastLineCut() { m_lastLineCut = true; }
-    // Room for about this many records, so that the lists need not grow by copying.
-    void Reserve(std::size_t records);
-    // The file was read whole: its counts and stamp from now on tell what changed.
-    void MarkRead(TextEncoding encoding, const FileStamp& stamp, bool writable);
-    // The file could not be read: the set must never overwrite it.
-    void MarkUnreadable() { m_unreadable = true; }
 
     bool IsUnreadable() const { return m_unreadable; }
     // Whether the file looked writable when it was read.
@@ -80,6 +59,7 @@ public:
     // Throws CpException when the file cannot be written, or when it was
     // changed and cannot be read. Does nothing for a set whose file could not
     // be read, or for a sharing set.
+    // Defined by the file layer (QuestionSetFile.cpp), which does the work.
     void Save();
     // How many times a save took over a changed file's records. A record that
     // Follow named is then the same line of the new content, or null.
@@ -94,12 +74,22 @@ public:
     // Makes the draws of PickNext repeatable.
     static void SeedRandom(std::uint32_t seed);
 
+    // What the file layer keeps with a set it read; only it knows what is inside.
+    class FileState {
+    public:
+        virtual ~FileState();
+    };
+
 private:
+    friend class QuestionSetFile;
+
     [[noreturn]] static void ThrowSharingAppend();
-    bool HasRaisedCounts() const;
+    // A record of the file, made in the set's own memory; these come before
+    // any appended one.
+    Question* EmplaceRead(std::string_view question, std::string_view answer, int count);
     void DestroyReadRecords();
-    void TakeOverChangedFile();
-    void Write();
+    // The records of `fresh`, and its file's properties, become this set's.
+    void TakeRecordsOf(QuestionSet& fresh);
 
     std::vector<Question*> m_questions;
     std::string m_path;
@@ -111,22 +101,8 @@ private:
     bool m_ownsQuestions = true;
     bool m_unreadable = false;
     bool m_writable = true;
-    bool m_lastLineCut = false;
     TextEncoding m_encoding = TextEncoding::kCp932;
-    std::vector<unsigned char> m_lineEnds; // by record; missing ones are CR LF
-    std::unordered_map<const Question*, std::string> m_lineTails;
-    std::string m_untakenRest;
-    std::vector<int> m_savedCounts; // by record, as last read or saved
-    // This run's right answers already in the file, for the records that
-    // have any, by index, with the count each had before this run raised it:
-    // a changed file whose record holds that count again is an old copy
-    // written back, and the answers are put back on it.
-    struct RunProgress {
-        int countBefore;
-        int savedRaises;
-    };
-    std::unordered_map<std::size_t, RunProgress> m_progress;
-    FileStamp m_stamp; // the file as last read or saved
+    std::unique_ptr<FileState> m_file; // null for a set no file was read into
     std::uint64_t m_replaced = 0;
     Question* m_followed = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "questions/Cp932.h"
 
-#include "questions/Utf16.h"
+#include "questions/win32/Utf16.h"
 
 #include <array>
 #include <bitset>

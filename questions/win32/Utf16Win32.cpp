@@ -1,4 +1,4 @@
-#include "questions/Utf16.h"
+#include "questions/win32/Utf16.h"
 
 #include <climits>
 #include <windows.h>

@@ -1,8 +1,8 @@
 #include "questions/AtomicFile.h"
 
 #include "questions/FileSystem.h"
-#include "questions/LongPath.h"
 #include "questions/TemporaryName.h"
+#include "questions/win32/LongPath.h"
 
 #include <optional>
 #include <random>

@@ -1,6 +1,6 @@
 #include "questions/FileSystem.h"
 
-#include "questions/LongPath.h"
+#include "questions/win32/LongPath.h"
 
 #include <io.h>
 #include <windows.h>
