@@ -1084,6 +1084,8 @@ TEST_P(Dropping, OpensTheFirstFileOrNothing) {
     }
     int first = 0;
     Run([&] {
+        // The shell drops files only on a window that says it takes them.
+        EXPECT_NE(GetWindowLongW(m_hwnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
         first = AnswerFirstRightUnsaved();
         const Look before = Now();
         PostMessageW(m_hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(paths)), 0);
