@@ -1240,7 +1240,8 @@ TEST_F(Dpi, KeepsItsProportionsAt150Percent) {
             LONG height, weight, heightAt96;
         } labels[] = {{IDC_QUESTION_LABEL, 21, 400, 14},
                       {IDC_ANSWER_LABEL, 23, 400, 15},
-                      {IDC_NUMBER_LABEL, 21, 956, 14}};
+                      {IDC_NUMBER_LABEL, 21, 956, 14},
+                      {IDC_STATUS_LABEL, 18, 400, 12}};
         for (const auto& l : labels) {
             EXPECT_EQ(LabelAnswerOf(l.id).fontHeight, l.height) << l.id;
             EXPECT_EQ(LabelAnswerOf(l.id).fontWeight, l.weight) << l.id;
