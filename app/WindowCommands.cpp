@@ -26,9 +26,12 @@ void WindowCommands::OpenSet() {
         m_window.ShowWarning(strings::kUnexpectedError);
         return;
     }
-    if (path.empty()) {
-        return;
+    if (!path.empty()) {
+        OpenSet(std::move(path));
     }
+}
+
+void WindowCommands::OpenSet(std::string path) {
     // The set in use is saved first. A failed save never traps the learner
     // with this set: they may give this run's progress up and go on.
     if (!GoOnAfterFailedSave(strings::kOpenAnyway)) {
@@ -85,6 +88,7 @@ void WindowCommands::ReturnToStart() {
     m_window.SetAnswerTextColor(colors::kWhite);
     m_window.SetAnswerDescription(std::string());
     m_window.SetNumberText(strings::kNumberStart);
+    m_window.SetStatusText(std::string());
     m_window.SetAnswerBoxText(std::string());
     StopAsking();
 }

@@ -17,6 +17,9 @@ public:
     // File > open: choose a file, save the set in use, read the chosen one and
     // show its first question.
     void OpenSet();
+    // The same for a file given without the dialog (dropped on the window):
+    // every step after the choice.
+    void OpenSet(std::string path);
     // The close box, Alt+F4 and File > exit: saves the set in use. False when
     // the save failed and the learner keeps the window to keep the progress.
     bool MayClose();

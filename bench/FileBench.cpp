@@ -58,6 +58,7 @@ public:
     void SetAnswerText(const std::string&) override {}
     void SetAnswerTextColor(Color) override {}
     void SetNumberText(const std::string&) override {}
+    void SetStatusText(const std::string&) override {}
     void SetAnswerBoxText(const std::string&) override {}
     std::string GetAnswerBoxText() override { return {}; }
     void EnableAnswerBox(bool) override {}

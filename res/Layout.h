@@ -47,6 +47,9 @@ inline constexpr DialogRect kNextButton{181, 130, 62, 15};
 inline constexpr DialogRect kTopFrame{7, 3, 245, 21};
 inline constexpr DialogRect kNumberMarker{13, 9, 11, 13};
 inline constexpr DialogRect kNumberLabel{26, 11, 45, 11};
+// Where the set stands: the rest of the top strip, right of the number, one
+// unit lower so that its smaller text stands on the number's line.
+inline constexpr DialogRect kStatusLabel{74, 12, 174, 10};
 inline constexpr DialogRect kUpperFrame{7, 3, 245, 93};
 inline constexpr DialogRect kRightMark{15, 112, 27, 32};
 inline constexpr DialogRect kWrongMark{15, 112, 18, 21};
@@ -60,6 +63,7 @@ enum class Control {
     TopFrame,
     NumberMarker,
     NumberLabel,
+    StatusLabel,
     UpperFrame,
     RightMark,
     WrongMark,
@@ -77,8 +81,8 @@ inline constexpr Placement kControls[] = {
     {Control::QuestionLabel, kQuestionLabel}, {Control::AnswerLabel, kAnswerLabel},
     {Control::NextButton, kNextButton},       {Control::TopFrame, kTopFrame},
     {Control::NumberMarker, kNumberMarker},   {Control::NumberLabel, kNumberLabel},
-    {Control::UpperFrame, kUpperFrame},       {Control::RightMark, kRightMark},
-    {Control::WrongMark, kWrongMark},
+    {Control::StatusLabel, kStatusLabel},     {Control::UpperFrame, kUpperFrame},
+    {Control::RightMark, kRightMark},         {Control::WrongMark, kWrongMark},
 };
 
 // The controls that Tab reaches, in the order it reaches them.
@@ -109,6 +113,9 @@ static_assert(TabsInCreationOrder());
 inline constexpr LabelFont kQuestionFont{14, false};
 inline constexpr LabelFont kAnswerFont{15, false};
 inline constexpr LabelFont kNumberFont{14, true};
+// No larger than the number's, so that the whole status fits in the strip.
+inline constexpr LabelFont kStatusFont{12, false};
+static_assert(kStatusFont.height <= kNumberFont.height);
 } // namespace mainWindow
 
 namespace aboutBox {

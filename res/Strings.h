@@ -59,6 +59,18 @@ inline constexpr char kNumberPrefix[] = "第";
 inline constexpr char kNumberSuffix[] = "問";
 inline constexpr char kAnswerPrefix[] = "答え  "; // two half-width spaces
 
+// Where the set stands, right of the number: this run's checked replies and
+// the right ones among them, then the questions never answered right (count 0)
+// of all; kStatusAllRight instead once there are none.
+inline constexpr char kStatusRunBefore[] = "今回 ";
+inline constexpr char kStatusRunMiddle[] = "問中 ";
+inline constexpr char kStatusRunAfter[] = "問正解";
+inline constexpr char kStatusGap[] = "　"; // a full-width space
+inline constexpr char kStatusUnansweredBefore[] = "未正解 ";
+inline constexpr char kStatusUnansweredMiddle[] = "/";
+inline constexpr char kStatusUnansweredAfter[] = "問";
+inline constexpr char kStatusAllRight[] = "全問正解済み";
+
 // The question-set file layer's messages.
 inline constexpr char kNoToken[] = "トークンが有りません。";
 inline constexpr char kNotANumber[] = "数字ではありません。";

@@ -13,6 +13,8 @@ public:
     virtual void SetAnswerText(const std::string& text) = 0;
     virtual void SetAnswerTextColor(Color color) = 0;
     virtual void SetNumberText(const std::string& text) = 0;
+    // Where the set stands, beside the number; empty while no set is open.
+    virtual void SetStatusText(const std::string& text) = 0;
     virtual void SetAnswerBoxText(const std::string& text) = 0;
     virtual std::string GetAnswerBoxText() = 0;
     virtual void EnableAnswerBox(bool enable) = 0;

@@ -36,6 +36,10 @@ void QuizSession::Save() {
         if (m_set->Replaced() != replaced) {
             m_current = m_set->Followed();
             m_pool = std::make_unique<QuestionSet>(m_set.get());
+            m_unanswered = CountUnanswered();
+            if (!m_status.empty()) {
+                ShowStatus(); // the learner's edits may have changed what is left
+            }
         }
     };
     m_set->Follow(m_current);
@@ -63,6 +67,10 @@ void QuizSession::Reset() {
     ReleaseSet();
     m_shownCount = 0;
     m_saveFailureTold = false;
+    m_checked = 0;
+    m_right = 0;
+    m_unanswered = 0;
+    m_status.clear();
 }
 
 void QuizSession::Load(std::string path) {
@@ -70,6 +78,7 @@ void QuizSession::Load(std::string path) {
     ReleaseSet(); // normally done by Reset already; never leave the pool on a dead set
     m_set = std::move(set);
     m_pool = std::make_unique<QuestionSet>(m_set.get());
+    m_unanswered = CountUnanswered();
 }
 
 void QuizSession::ShowNextQuestion() {
@@ -92,6 +101,7 @@ void QuizSession::ShowNextQuestion() {
                            strings::kNumberSuffix);
     s_owner->ShowRightMark(false);
     s_owner->ShowWrongMark(false);
+    ShowStatus(); // the first question of a set brings it up
 }
 
 void QuizSession::CheckAnswer() {
@@ -109,12 +119,47 @@ void QuizSession::CheckAnswer() {
     s_owner->SetAnswerText(strings::kAnswerPrefix + m_set->ToText(m_current->GetAnswer()));
     s_owner->SetAnswerTextColor(right ? colors::kLightBlue : colors::kLightRed);
     s_owner->SetAnswerDescription(right ? strings::kRightName : strings::kWrongName);
+    ++m_checked;
     if (right) {
+        ++m_right;
         s_owner->ShowRightMark(true);
+        if (m_current->GetCorrectCount() == 0 && m_unanswered > 0) {
+            --m_unanswered;
+        }
         m_current->AddCorrect();
         SaveProgress();
     } else {
         s_owner->ShowWrongMark(true);
+    }
+    ShowStatus();
+}
+
+std::size_t QuizSession::CountUnanswered() const {
+    std::size_t unanswered = 0;
+    for (std::size_t i = 0; i < m_set->Size(); ++i) {
+        unanswered += m_set->At(i)->GetCorrectCount() == 0;
+    }
+    return unanswered;
+}
+
+void QuizSession::ShowStatus() {
+    if (!m_set || !s_owner) {
+        return;
+    }
+    std::string status = strings::kStatusRunBefore + std::to_string(m_checked) +
+                         strings::kStatusRunMiddle + std::to_string(m_right) +
+                         strings::kStatusRunAfter + strings::kStatusGap;
+    // A set with no question left has none answered either.
+    if (m_unanswered == 0 && m_set->Size() > 0) {
+        status += strings::kStatusAllRight;
+    } else {
+        status += strings::kStatusUnansweredBefore + std::to_string(m_unanswered) +
+                  strings::kStatusUnansweredMiddle + std::to_string(m_set->Size()) +
+                  strings::kStatusUnansweredAfter;
+    }
+    if (status != m_status) {
+        m_status = std::move(status);
+        s_owner->SetStatusText(m_status);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -10,8 +12,9 @@ class QuizOwner;
 // The drill: owns the set read from a question-set file and a pool of the same
 // records to pick from, shows questions through its owner, judges replies and
 // raises the counts. Each right answer is written to the file at once; Save
-// writes whatever is still unsaved. Its texts are UTF-8, whatever the file's
-// encoding.
+// writes whatever is still unsaved. Beside the number it shows where the set
+// stands: this run's replies, and the questions never answered right. Its
+// texts are UTF-8, whatever the file's encoding.
 class QuizSession {
 public:
     QuizSession();
@@ -38,6 +41,9 @@ public:
 
 private:
     void SaveProgress();
+    // The status text, sent to the owner only when it changed.
+    void ShowStatus();
+    std::size_t CountUnanswered() const;
 
     static QuizOwner* s_owner;
 
@@ -46,4 +52,11 @@ private:
     Question* m_current = nullptr;
     int m_shownCount = 0;
     bool m_saveFailureTold = false;
+    // This run's checked replies and right ones, since the set was opened.
+    std::uint64_t m_checked = 0;
+    std::uint64_t m_right = 0;
+    // Records of the set whose count is 0; kept up at each right answer and
+    // counted again whenever a save takes over a changed file's records.
+    std::size_t m_unanswered = 0;
+    std::string m_status; // as last sent; empty before the first question
 };

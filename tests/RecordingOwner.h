@@ -7,7 +7,7 @@
 namespace testsupport {
 
 // Logs every call of the quiz session's owner interface, "|" after each; keeps
-// the question and number shown, and gives `box` as the reply. Base is
+// the question, number and status shown, and gives `box` as the reply. Base is
 // QuizOwner or an interface that extends it.
 template <typename Base> class RecordingOwner : public Base {
 public:
@@ -18,6 +18,7 @@ public:
             std::to_string(c >> 16));
     }
     void SetNumberText(const std::string& t) override { Log("number " + (number = t)); }
+    void SetStatusText(const std::string& t) override { Log("status " + (status = t)); }
     void SetAnswerBoxText(const std::string& t) override { Log("box " + (box = t)); }
     std::string GetAnswerBoxText() override {
         Log("read box");
@@ -32,7 +33,7 @@ public:
     void SetAnswerDescription(const std::string& t) override { Log("description " + t); }
     void ShowWarning(const std::string& t) override { Log("warning " + t); }
 
-    std::string calls, question, number, box;
+    std::string calls, question, number, status, box;
 
 protected:
     void Log(const std::string& call) { calls += call + "|"; }

@@ -12,17 +12,23 @@
 #include <QColor>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QList>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMetaObject>
+#include <QMimeData>
 #include <QPainter>
 #include <QSessionManager>
 #include <QStringList>
+#include <QUrl>
 
 #include <cstddef>
 #include <iterator>
@@ -50,8 +56,8 @@ QColor ToQColor(Color color) {
 // The icon through QPixmap: its cache has the picture decoded already.
 CKirabelDlg::CKirabelDlg(QWidget* parent)
     : QDialog(parent, kWindowFlags), m_wrongMark(this), m_rightMark(this), m_numberLabel(this),
-      m_nextButton(this), m_answerLabel(this), m_answerEdit(this), m_questionLabel(this),
-      m_icon(QPixmap(QString::fromLatin1(layout::kIconImage))) {
+      m_statusLabel(this), m_nextButton(this), m_answerLabel(this), m_answerEdit(this),
+      m_questionLabel(this), m_icon(QPixmap(QString::fromLatin1(layout::kIconImage))) {
     connect(&m_nextButton, &QPushButton::clicked, this, [this] { OnNextButton(); });
     CreateControls();
     OnInitDialog();
@@ -76,11 +82,15 @@ void CKirabelDlg::CreateControls() {
     m_rightMark.setAccessibleName(Text(strings::kRightName));
     m_wrongMark.setAccessibleName(Text(strings::kWrongName));
 
+    // One line: what does not fit is cut off, not wrapped out of sight.
+    m_statusLabel.setWordWrap(false);
+
     // Where Enter goes is decided in keyPressEvent, not by a default button.
     m_nextButton.setAutoDefault(false);
     m_nextButton.setDefault(false);
 
     setFixedSize(units.ToPixels(win::kWidth, win::kHeight) + QSize(0, top));
+    setAcceptDrops(true);
     menuBar->setGeometry(0, 0, width(), top);
 
     m_windowMenu = new QMenu(this);
@@ -114,6 +124,8 @@ QWidget* CKirabelDlg::MemberOf(layout::mainWindow::Control control) {
         return &m_nextButton;
     case Control::NumberLabel:
         return &m_numberLabel;
+    case Control::StatusLabel:
+        return &m_statusLabel;
     default:
         return nullptr; // the frames and the pictures
     }
@@ -187,6 +199,7 @@ void CKirabelDlg::OnInitDialog() {
     setUp(m_questionLabel, win::kQuestionFont, strings::kQuestionStart);
     setUp(m_answerLabel, win::kAnswerFont, strings::kAnswerStart);
     setUp(m_numberLabel, win::kNumberFont, strings::kNumberStart);
+    setUp(m_statusLabel, win::kStatusFont, "");
 
     m_nextBitmap = QPixmap(QString::fromLatin1(layout::kNextQuestionImage));
     m_nextButton.setIcon(QIcon(m_nextBitmap));
@@ -217,6 +230,10 @@ void CKirabelDlg::SetAnswerTextColor(Color color) {
 
 void CKirabelDlg::SetNumberText(const std::string& text) {
     m_numberLabel.SetText(text);
+}
+
+void CKirabelDlg::SetStatusText(const std::string& text) {
+    m_statusLabel.SetText(text);
 }
 
 void CKirabelDlg::SetAnswerBoxText(const std::string& text) {
@@ -278,6 +295,11 @@ void CKirabelDlg::OnNextButton() {
 void CKirabelDlg::OnFileOpenSet() {
     m_sessionEnding = false;
     m_commands.OpenSet();
+}
+
+void CKirabelDlg::OnDropSet(const std::string& path) {
+    m_sessionEnding = false;
+    m_commands.OpenSet(path);
 }
 
 void CKirabelDlg::OnFileExit() {
@@ -407,6 +429,44 @@ void CKirabelDlg::closeEvent(QCloseEvent* event) {
 
 void CKirabelDlg::contextMenuEvent(QContextMenuEvent* event) {
     m_windowMenu->exec(event->globalPos());
+}
+
+std::string CKirabelDlg::DroppedSet(const QMimeData* data) const {
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (m_ended || (modal != nullptr && modal != this) || data == nullptr || !data->hasUrls()) {
+        return std::string();
+    }
+    const QUrl first = data->urls().value(0);
+    if (!first.isLocalFile() || !QFileInfo(first.toLocalFile()).isFile()) {
+        return std::string();
+    }
+    // The file system's own bytes, as the open dialog gives them.
+    return QFile::encodeName(first.toLocalFile()).toStdString();
+}
+
+void CKirabelDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedSet(event->mimeData()).empty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CKirabelDlg::dropEvent(QDropEvent* event) {
+    std::string path = DroppedSet(event->mimeData());
+    if (path.empty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // The program that dragged waits until the drop is taken: the open, with
+    // its boxes, runs once it is.
+    QMetaObject::invokeMethod(
+        this,
+        [this, path = std::move(path)] {
+            const QWidget* modal = QApplication::activeModalWidget();
+            if (!m_ended && (modal == nullptr || modal == this)) {
+                OnDropSet(path);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void CKirabelDlg::paintEvent(QPaintEvent* /*event*/) {

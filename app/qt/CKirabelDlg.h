@@ -19,7 +19,10 @@
 
 class QCloseEvent;
 class QContextMenuEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QKeyEvent;
+class QMimeData;
 class QMenu;
 class QMenuBar;
 class DialogUnits;
@@ -29,7 +32,8 @@ class QSessionManager;
 // The main window: the question, the answer box, the two marks and the
 // next-question button under a File menu. It turns each user action into
 // session operations and lets the session drive its controls. Esc and Enter
-// never close it; every way of closing saves first.
+// never close it; every way of closing saves first. A file dropped on it
+// opens as File > open does.
 class CKirabelDlg : public QDialog, public DrillWindow {
 public:
     explicit CKirabelDlg(QWidget* parent = nullptr);
@@ -41,6 +45,7 @@ public:
     void SetAnswerText(const std::string& text) override;
     void SetAnswerTextColor(Color color) override;
     void SetNumberText(const std::string& text) override;
+    void SetStatusText(const std::string& text) override;
     void SetAnswerBoxText(const std::string& text) override;
     std::string GetAnswerBoxText() override;
     void EnableAnswerBox(bool enable) override;
@@ -83,6 +88,7 @@ protected:
     void OnCancel();
     void OnNextButton();
     void OnFileOpenSet();
+    void OnDropSet(const std::string& path);
     void OnFileExit();
     void OnClose();
     void OnAboutBox();
@@ -92,11 +98,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
     QLabel m_wrongMark;
     QLabel m_rightMark;
     CColorLabel m_numberLabel;
+    CColorLabel m_statusLabel;
     QPushButton m_nextButton;
     CColorLabel m_answerLabel;
     CAnswerEdit m_answerEdit;
@@ -122,4 +131,7 @@ private:
     // Saves, then ends the modal run, unless the save fails and the learner
     // keeps the window.
     void SaveAndEnd();
+    // The file a drop would open: the first one dropped, when it is a file
+    // (not a folder) and no box or dialog is up over the window; else empty.
+    std::string DroppedSet(const QMimeData* data) const;
 };

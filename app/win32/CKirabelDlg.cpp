@@ -1,6 +1,7 @@
 #include "app/win32/CKirabelDlg.h"
 
 #include "app/win32/CAboutBox.h"
+#include "app/win32/DroppedFiles.h"
 #include "app/win32/WindowPlacement.h"
 #include "controls/win32/WideText.h"
 #include "res/Colors.h"
@@ -41,9 +42,9 @@ DialogTemplate CKirabelDlg::Template() {
     using Kind = DialogTemplate::Kind;
     // The learner's text as it is; kept off the frame lines above it (ClipFrames).
     constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX | WS_GROUP | WS_CLIPSIBLINGS;
-    DialogTemplate dialog(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                              DS_MODALFRAME,
-                          WS_EX_APPWINDOW, win::kWidth, win::kHeight, Wide(strings::kAppName));
+    DialogTemplate dialog(
+        WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME,
+        WS_EX_APPWINDOW | WS_EX_ACCEPTFILES, win::kWidth, win::kHeight, Wide(strings::kAppName));
     // The answer box and the button start disabled, the marks hidden, as
     // OnInitDialog leaves them: no control has to change once made. The
     // dialog manager tabs in template order.
@@ -75,6 +76,10 @@ DialogTemplate CKirabelDlg::Template() {
             break;
         case Control::NumberLabel:
             dialog.AddControl(Kind::Static, IDC_NUMBER_LABEL, kLabel | tabStop, rect, L"");
+            break;
+        case Control::StatusLabel: // one line: what does not fit is cut off, not wrapped away
+            dialog.AddControl(Kind::Static, IDC_STATUS_LABEL,
+                              (kLabel & ~SS_TYPEMASK) | SS_LEFTNOWORDWRAP | tabStop, rect, L"");
             break;
         case Control::RightMark:
             dialog.AddPicture(IDC_RIGHT_MARK, SS_BITMAP | tabStop, rect, IDB_RIGHT_MARK, false);
@@ -144,6 +149,9 @@ INT_PTR CKirabelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                                                     message - WM_CTLCOLORMSGBOX));
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam));
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return TRUE;
     case WM_CLOSE:
         OnClose();
         return TRUE;
@@ -194,6 +202,7 @@ BOOL CKirabelDlg::OnInitDialog() {
     setUp(m_questionLabel, win::kQuestionFont, strings::kQuestionStart);
     setUp(m_answerLabel, win::kAnswerFont, strings::kAnswerStart);
     setUp(m_numberLabel, win::kNumberFont, strings::kNumberStart);
+    setUp(m_statusLabel, win::kStatusFont, "");
     m_answerEditAccess.SetName(strings::kAnswerBoxName);
     m_nextButtonAccess.SetName(strings::kNextButtonName);
     m_rightMarkAccess.SetName(strings::kRightName);
@@ -218,6 +227,7 @@ void CKirabelDlg::DoDataExchange() {
     m_rightMark = GetDlgItem(m_hWnd, IDC_RIGHT_MARK);
     m_rightMarkAccess.Attach(m_rightMark);
     m_numberLabel.Attach(GetDlgItem(m_hWnd, IDC_NUMBER_LABEL));
+    m_statusLabel.Attach(GetDlgItem(m_hWnd, IDC_STATUS_LABEL));
     m_nextButton = GetDlgItem(m_hWnd, IDC_NEXT_BUTTON);
     m_nextButtonAccess.Attach(m_nextButton);
     m_answerLabel.Attach(GetDlgItem(m_hWnd, IDC_ANSWER_LABEL));
@@ -311,7 +321,7 @@ HBRUSH CKirabelDlg::OnCtlColor(HDC dc, HWND control, UINT ctlColor) {
         return GetBackgroundBrush();
     }
     // Each label answers for itself; the other controls get the system colours.
-    for (CColorLabel* label : {&m_questionLabel, &m_answerLabel, &m_numberLabel}) {
+    for (CColorLabel* label : {&m_questionLabel, &m_answerLabel, &m_numberLabel, &m_statusLabel}) {
         if (control == label->GetSafeHwnd()) {
             return label->CtlColor(dc, ctlColor);
         }
@@ -355,6 +365,15 @@ void CKirabelDlg::OnFileOpenSet() {
     m_commands.OpenSet();
 }
 
+// While a box or the open dialog is up, the window is disabled: a drop then
+// does nothing, as a click would.
+void CKirabelDlg::OnDropFiles(HDROP drop) {
+    const std::string path = DroppedFiles::TakeFirst(drop);
+    if (!path.empty() && IsWindowEnabled(m_hWnd)) {
+        m_commands.OpenSet(path);
+    }
+}
+
 void CKirabelDlg::OnFileExit() {
     SaveAndEnd();
 }
@@ -369,6 +388,7 @@ void CKirabelDlg::OnDpiChanged(UINT dpi) {
     m_questionLabel.SetFontHeight(HeightAt(win::kQuestionFont.height, dpi));
     m_answerLabel.SetFontHeight(HeightAt(win::kAnswerFont.height, dpi));
     m_numberLabel.SetFontHeight(HeightAt(win::kNumberFont.height, dpi));
+    m_statusLabel.SetFontHeight(HeightAt(win::kStatusFont.height, dpi));
     PostMessageW(m_hWnd, kFitToLayout, 0, 0);
 }
 
@@ -431,6 +451,10 @@ void CKirabelDlg::SetAnswerTextColor(Color color) {
 
 void CKirabelDlg::SetNumberText(const std::string& text) {
     m_numberLabel.SetText(text);
+}
+
+void CKirabelDlg::SetStatusText(const std::string& text) {
+    m_statusLabel.SetText(text);
 }
 
 void CKirabelDlg::SetAnswerBoxText(const std::string& text) {

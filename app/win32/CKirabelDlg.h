@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <string>
 
 // The main window: a dialog with the question, the answer box, the two marks
@@ -19,7 +21,8 @@
 // It turns each user action into session operations and lets the session drive
 // its controls. Esc and Enter never close it; every way of closing saves first,
 // the end of the desktop session too. Screen readers get a name for each
-// control that shows no text, and the result of a check in words.
+// control that shows no text, and the result of a check in words. A file
+// dropped on it opens as File > open does.
 class CKirabelDlg : public DrillWindow {
 public:
     CKirabelDlg();
@@ -38,6 +41,7 @@ public:
     void SetAnswerText(const std::string& text) override;
     void SetAnswerTextColor(Color color) override;
     void SetNumberText(const std::string& text) override;
+    void SetStatusText(const std::string& text) override;
     void SetAnswerBoxText(const std::string& text) override;
     std::string GetAnswerBoxText() override;
     void EnableAnswerBox(bool enable) override;
@@ -73,6 +77,7 @@ private:
     void OnCancel();
     void OnNextButton();
     void OnFileOpenSet();
+    void OnDropFiles(HDROP drop);
     void OnFileExit();
     void OnClose();
     void OnDpiChanged(UINT dpi);
@@ -103,6 +108,7 @@ private:
     HWND m_rightMark = nullptr;
     CAccessibleName m_rightMarkAccess;
     CColorLabel m_numberLabel;
+    CColorLabel m_statusLabel;
     HWND m_nextButton = nullptr;
     CAccessibleName m_nextButtonAccess;
     CColorLabel m_answerLabel;

@@ -67,7 +67,7 @@ std::string SetFile(int count0, int count1) {
 const std::string kStopped = "button on 0|box on 0|clear focus|wrong 0|right 0|";
 const std::string kStart = "question 問題文がここに表示されます。|"
                            "answer 問題の答えがここに表示されます。|colour 255,255,255|"
-                           "description |number 問題数|box |" +
+                           "description |number 問題数|status |box |" +
                            kStopped;
 const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n";
 const std::string kProgressKept =
@@ -157,12 +157,25 @@ TEST_F(WindowCommandsTest, StopAskingAndReturnToStartCallSequences) {
     EXPECT_FALSE(m_session.HasSet());
 }
 
+// A path given without the chooser (a dropped file) takes every other step:
+// the set in use saved first, the same messages.
 TEST_F(WindowCommandsTest, OpenShowsTheFirstQuestion) {
+    const auto shown = [&] {
+        return "box on 1|focus box|button on 0|question " + kQuestions[Shown()] +
+               "|answer |colour 255,255,255|description |box |number 第1問|right 0|wrong "
+               "0|status 今回 0問中 0問正解　未正解 2/2問|";
+    };
     Open(m_set);
-    EXPECT_EQ(Take(), "choose|box on 1|focus box|button on 0|question " + kQuestions[Shown()] +
-                          "|answer |colour 255,255,255|description |box |number 第1問|right "
-                          "0|wrong 0|");
+    EXPECT_EQ(Take(), "choose|" + shown());
     EXPECT_TRUE(m_window.warnings.empty());
+
+    const int first = AnswerFirstRightUnsaved();
+    const std::string other = Write("other.krb", SetFile(0, 0));
+    MakeReadOnly(other);
+    m_commands.OpenSet(other);
+    EXPECT_EQ(Take(), shown() + "warning この問題集ファイルには書き込めません。"
+                                "今回の学習結果は保存されません。|");
+    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
 }
 
 TEST_F(WindowCommandsTest, CancellingTheChooserChangesNothing) {

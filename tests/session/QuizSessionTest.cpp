@@ -9,6 +9,7 @@
 #include "tests/TestSupport.h"
 
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <utility>
@@ -19,16 +20,22 @@ namespace {
 
 using RecordingOwner = testsupport::RecordingOwner<QuizOwner>;
 
-std::string Shown(const std::string& question, int n) {
-    return "box on 1|focus box|button on 0|question " + question +
-           "|answer |colour 255,255,255|description |box |number 第" + std::to_string(n) +
-           "問|right 0|wrong 0|";
+// The status follows only where it changed.
+std::string Status(const std::string& status) {
+    return status.empty() ? "" : "status " + status + "|";
 }
 
-std::string Checked(const std::string& answer, bool right) {
+std::string Shown(const std::string& question, int n, const std::string& status = "") {
+    return "box on 1|focus box|button on 0|question " + question +
+           "|answer |colour 255,255,255|description |box |number 第" + std::to_string(n) +
+           "問|right 0|wrong 0|" + Status(status);
+}
+
+std::string Checked(const std::string& answer, bool right, const std::string& status) {
     return "button on 1|focus button|box on 0|read box|answer 答え  " + answer +
            (right ? "|colour 180,180,255|description 正解|right 1|"
-                  : "|colour 255,100,100|description 不正解|wrong 1|");
+                  : "|colour 255,100,100|description 不正解|wrong 1|") +
+           Status(status);
 }
 
 std::string Number(int n) {
@@ -70,18 +77,81 @@ protected:
 TEST_F(Session, CallSequencesOfShowAndCheck) {
     WriteBytes(m_path, Cp932("犬 dog 0\r\n"));
     Open(m_path);
-    EXPECT_EQ(Take(), Shown("犬", 1));
+    EXPECT_EQ(Take(), Shown("犬", 1, "今回 0問中 0問正解　未正解 1/1問"));
     Reply("dog");
-    EXPECT_EQ(Take(), Checked("dog", true));
+    EXPECT_EQ(Take(), Checked("dog", true, "今回 1問中 1問正解　全問正解済み"));
     EXPECT_EQ(ReadBytes(m_path), Cp932("犬 dog 1\r\n")); // on disk before the check returns
     const auto written = std::filesystem::last_write_time(PathOf(m_path));
     m_session.ShowNextQuestion(); // the only question again, with the next number
     EXPECT_EQ(Take(), Shown("犬", 2));
     Reply("Dog");
-    EXPECT_EQ(Take(), Checked("dog", false));
+    EXPECT_EQ(Take(), Checked("dog", false, "今回 2問中 1問正解　全問正解済み"));
     m_session.Save();
     EXPECT_EQ(ReadBytes(m_path), Cp932("犬 dog 1\r\n"));
     EXPECT_EQ(std::filesystem::last_write_time(PathOf(m_path)), written); // nothing written
+}
+
+// Each step's status as the owner last got it, and whether the step sent one.
+TEST_F(Session, TheStatusSaysWhereTheRunAndTheSetStand) {
+    // Every answer is its question in capitals.
+    const auto right = [&] {
+        std::string answer = m_owner.question;
+        for (char& c : answer) {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+        Reply(answer);
+    };
+    const auto next = [&] { m_session.ShowNextQuestion(); };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        std::string status;
+    } steps[] = {
+        {"fresh set", [&] { Open(m_path); }, "今回 0問中 0問正解　未正解 1/3問"},
+        {"wrong reply", [&] { Reply("x"); }, "今回 1問中 0問正解　未正解 1/3問"},
+        {"next question: no change", next, ""},
+        {"right reply, the last 0 raised", right, "今回 2問中 1問正解　全問正解済み"},
+        // b and c removed, three added, two of them never answered; seen once
+        // the next right answer's save takes the edits over.
+        {"file edited outside",
+         [&] { EditOutside(m_path, "d D 0\r\na A 1\r\ne E 0\r\nf F 4\r\n"); }, ""},
+        {"next question", next, ""},
+        {"right reply merged with the edits", right, "今回 3問中 2問正解　未正解 2/4問"},
+        {"next question from the new lines", next, ""},
+        {"right reply", right, "今回 4問中 3問正解　未正解 1/4問"},
+        {"next question", next, ""},
+        {"right reply, the last 0 raised again", right, "今回 5問中 4問正解　全問正解済み"},
+        {"the same set opened again", [&] { Open(m_path); }, "今回 0問中 0問正解　全問正解済み"},
+    };
+    WriteBytes(m_path, "a A 0\r\nb B 3\r\nc C 3\r\n");
+    std::string last;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        const std::string calls = Take();
+        if (step.status.empty()) {
+            EXPECT_EQ(calls.find("status "), std::string::npos) << calls;
+        } else {
+            EXPECT_TRUE(calls.ends_with("|status " + step.status + "|")) << calls;
+            EXPECT_EQ(calls.find("status "), calls.rfind("status ")) << calls; // sent once
+            last = step.status;
+        }
+        EXPECT_EQ(m_owner.status, last);
+    }
+    EXPECT_EQ(ReadBytes(m_path), "d D 1\r\na A 2\r\ne E 1\r\nf F 4\r\n");
+}
+
+// An empty set shows no status; a set whose lines were all removed outside
+// has nothing left unanswered, and nothing answered either.
+TEST_F(Session, TheStatusOfAnEmptySet) {
+    WriteBytes(m_path, "");
+    EXPECT_THROW(Open(m_path), std::out_of_range);
+    EXPECT_EQ(m_owner.calls.find("status "), std::string::npos) << m_owner.calls;
+    WriteBytes(m_path, "a A 0\r\n");
+    Open(m_path);
+    EditOutside(m_path, "\r\nnotes\r\n");
+    Reply("A");
+    EXPECT_EQ(m_owner.status, "今回 1問中 1問正解　未正解 0/0問");
 }
 
 TEST_F(Session, NothingHappensWithoutAQuestion) {
@@ -113,7 +183,7 @@ TEST_F(Session, ReopeningSavesFirstAndAFailedOpenLeavesNoSet) {
     EXPECT_EQ(m_owner.number, Number(1));
     Take();
     Reply("dog"); // judged and shown against the question on show, not the first one
-    EXPECT_EQ(Take(), Checked("dog", true));
+    EXPECT_EQ(Take(), Checked("dog", true, "今回 1問中 1問正解　全問正解済み"));
 
     const std::string broken = m_dir.File("broken.krb");
     WriteBytes(broken, "q a 0\r\nno count\r\n");

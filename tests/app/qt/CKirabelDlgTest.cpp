@@ -6,15 +6,21 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <QtGui/private/qguiapplication_p.h>
 #include <QtGui/qpa/qplatformaccessibility.h>
@@ -41,6 +47,7 @@ class TestDlg : public CKirabelDlg {
 public:
     using CKirabelDlg::m_answerEdit, CKirabelDlg::m_answerLabel, CKirabelDlg::m_nextButton;
     using CKirabelDlg::m_numberLabel, CKirabelDlg::m_questionLabel, CKirabelDlg::m_rightMark;
+    using CKirabelDlg::m_statusLabel;
     using CKirabelDlg::m_windowMenu, CKirabelDlg::m_wrongMark;
 
     QStringList choices; // the chooser's answers in turn; "" cancels
@@ -57,6 +64,7 @@ public:
         return yes;
     }
     std::string RealChooseSetFile() { return CKirabelDlg::ChooseSetFile(); }
+    void RealShowWarning(const std::string& text) { CKirabelDlg::ShowWarning(text); }
     void RunAboutBox() override { ++aboutBoxes; }
 };
 
@@ -115,6 +123,19 @@ public:
         QTest::keyClick(focus ? focus : &m_dlg, key, modifiers);
     }
     int Shown() { return m_dlg.m_questionLabel.text() == kQuestions[0] ? 0 : 1; }
+    // Drags `data` over the window and drops it there, as the window system
+    // delivers a drop; the open it starts runs once the drop is taken.
+    // Returns whether the window took the drag.
+    bool Drop(const QMimeData& data) {
+        const QPoint at = m_dlg.rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&m_dlg, &enter);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&m_dlg, &drop);
+        EXPECT_EQ(drop.isAccepted(), enter.isAccepted());
+        QCoreApplication::sendPostedEvents();
+        return enter.isAccepted();
+    }
     Look Now() {
         return {m_dlg.m_questionLabel.text(),       m_dlg.m_answerLabel.text(),
                 m_dlg.m_numberLabel.text(),         m_dlg.m_answerEdit.text(),
@@ -404,6 +425,127 @@ TEST_F(CKirabelDlgTest, AUtf8SetIsDrilledLikeAnyOther) {
     EXPECT_EQ(m_dlg.m_answerLabel.text(), U(u"答え  りんご"));
     m_dlg.close();
     EXPECT_EQ(ReadBytes(m_dir.File("utf8.krb")), "林檎 りんご 1\n한국 서울 1\n");
+}
+
+// Right of the number, in its colours and a font no larger, and wide enough
+// for a run of 999 replies on a set of 9999; empty again after a failed open.
+TEST_F(CKirabelDlgTest, ShowsWhereTheSetStandsBesideTheNumber) {
+    const CColorLabel& status = m_dlg.m_statusLabel;
+    const CColorLabel& number = m_dlg.m_numberLabel;
+    EXPECT_EQ(status.text(), "");
+    EXPECT_LE(status.GetFont().pixelSize(), number.GetFont().pixelSize());
+    EXPECT_EQ(status.GetTextColor(), number.GetTextColor());
+    EXPECT_EQ(status.palette().color(QPalette::Window), number.palette().color(QPalette::Window));
+    EXPECT_GT(status.geometry().left(), number.geometry().right());
+    EXPECT_GE(status.geometry().top(), number.geometry().top());
+    EXPECT_LE(status.geometry().bottom(), number.geometry().bottom());
+    EXPECT_TRUE(m_dlg.rect().contains(status.geometry()));
+    EXPECT_LE(QFontMetrics(status.GetFont())
+                  .horizontalAdvance(U(u"今回 999問中 999問正解　未正解 9999/9999問")),
+              status.width());
+
+    const int first = AnswerFirstRightUnsaved();
+    EXPECT_EQ(status.text(), U(u"今回 1問中 1問正解　未正解 1/2問"));
+    EXPECT_EQ(Accessible(const_cast<CColorLabel&>(status), QAccessible::Name), status.text());
+    Press(Qt::Key_Return);
+    Type(U(u"x"));
+    Press(Qt::Key_Return);
+    EXPECT_EQ(status.text(), U(u"今回 2問中 1問正解　未正解 1/2問"));
+    Open(Write("empty.krb", ""));
+    EXPECT_EQ(status.text(), "");
+    EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+}
+
+struct DropCase {
+    const char* name;
+    std::function<void(QMimeData&, const std::string& set, const std::string& folder)> fill;
+    bool opens;
+};
+
+class Dropping : public CKirabelDlgTest, public ::testing::WithParamInterface<DropCase> {};
+
+QList<QUrl> Files(std::initializer_list<std::string> paths) {
+    QList<QUrl> urls;
+    for (const std::string& path : paths) {
+        urls << QUrl::fromLocalFile(QString::fromStdString(path));
+    }
+    return urls;
+}
+
+// A dropped set opens with every step of File > open: the set in use saved
+// first, the read-only notice, 第1問. Anything else changes nothing at all.
+TEST_P(Dropping, OpensTheFirstFileOrNothing) {
+    EXPECT_TRUE(m_dlg.acceptDrops());
+    const int first = AnswerFirstRightUnsaved();
+    const std::string other = Write("other.krb", "林檎 りんご 0\n");
+    fs::permissions(other, fs::perms::owner_read);
+    fs::create_directory(m_dir.File("folder.krb"));
+    const Look before = Now();
+    QMimeData data;
+    GetParam().fill(data, other, m_dir.File("folder.krb"));
+    EXPECT_EQ(Drop(data), GetParam().opens);
+    if (GetParam().opens) {
+        EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+        EXPECT_EQ(Now(), (Look{U(u"林檎"), "", U(u"第1問"), "", kWhite, true, false, false, false,
+                               &m_dlg.m_answerEdit}));
+        EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{"この問題集ファイルには書き込めません。"
+                                                           "今回の学習結果は保存されません。"});
+    } else {
+        EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+        EXPECT_EQ(Now(), before);
+        EXPECT_TRUE(m_dlg.warnings.empty());
+    }
+    fs::permissions(other, fs::perms::owner_all);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CKirabelDlg, Dropping,
+    ::testing::Values(
+        DropCase{"ASetFile", [](QMimeData& d, auto& set, auto&) { d.setUrls(Files({set})); }, true},
+        DropCase{"TwoFiles",
+                 [](QMimeData& d, auto& set, auto&) {
+                     d.setUrls(Files(
+                         {set, testsupport::Utf8Of(fs::path(set).parent_path() / "set.krb")}));
+                 },
+                 true},
+        DropCase{"AFolder", [](QMimeData& d, auto&, auto& dir) { d.setUrls(Files({dir})); }, false},
+        DropCase{"AFolderAndAFile",
+                 [](QMimeData& d, auto& set, auto& dir) {
+                     d.setUrls(Files({dir, set}));
+                 },
+                 false},
+        DropCase{"AWebAddress",
+                 [](QMimeData& d, auto&, auto&) {
+                     d.setUrls({QUrl(QStringLiteral("https://example.org/set.krb"))});
+                 },
+                 false},
+        DropCase{"Text",
+                 [](QMimeData& d, auto& set, auto&) { d.setText(QString::fromStdString(set)); },
+                 false}),
+    kCaseName);
+
+// While a box is up over the window, a drop does nothing.
+TEST_F(CKirabelDlgTest, ADropWhileAMessageBoxIsUpDoesNothing) {
+    AnswerFirstRightUnsaved();
+    const Look before = Now();
+    QMimeData data;
+    data.setUrls(Files({Write("other.krb", "林檎 りんご 0\n")}));
+    bool boxUp = false, taken = true;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        boxUp = qobject_cast<QMessageBox*>(box) != nullptr;
+        taken = Drop(data);
+        if (box) {
+            box->close();
+        }
+    });
+    m_dlg.RealShowWarning("x");
+    QCoreApplication::sendPostedEvents();
+    QApplication::setActiveWindow(&m_dlg); // offscreen, no window manager does it
+    EXPECT_TRUE(boxUp);
+    EXPECT_FALSE(taken);
+    EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+    EXPECT_EQ(Now(), before);
 }
 
 // Qt's own dialog speaks Japanese too, and offers the question-set files.

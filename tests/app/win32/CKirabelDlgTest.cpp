@@ -10,10 +10,12 @@
 #include <windows.h>
 
 #include <oleacc.h>
+#include <shlobj.h>
 #include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <functional>
@@ -964,6 +966,177 @@ TEST_F(CKirabelDlgTest, TheOpenDialogHandsOnTheChosenPath) {
     });
 }
 
+// Right of the number, in its colours and a font no larger, and wide enough
+// for a run of 999 replies on a set of 9999; read by its text; empty again
+// after a failed open.
+TEST_F(CKirabelDlgTest, ShowsWhereTheSetStandsBesideTheNumber) {
+    Run([&] {
+        const HWND status = Item(IDC_STATUS_LABEL);
+        EXPECT_EQ(TextOf(status), L"");
+        const LabelAnswer own = LabelAnswerOf(IDC_STATUS_LABEL);
+        const LabelAnswer number = LabelAnswerOf(IDC_NUMBER_LABEL);
+        EXPECT_LE(own.fontHeight, number.fontHeight);
+        EXPECT_EQ(own.text, number.text);
+        EXPECT_EQ(own.back, number.back);
+        RECT placed{}, numberPlaced{}, client{};
+        GetWindowRect(status, &placed);
+        GetWindowRect(Item(IDC_NUMBER_LABEL), &numberPlaced);
+        MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&placed), 2);
+        MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&numberPlaced), 2);
+        GetClientRect(m_hwnd, &client);
+        EXPECT_GT(placed.left, numberPlaced.right);
+        EXPECT_GE(placed.top, numberPlaced.top);
+        EXPECT_LE(placed.bottom, numberPlaced.bottom);
+        EXPECT_LE(placed.right, client.right);
+        // The widest likely text, in the font the label draws with.
+        HDC dc = CreateCompatibleDC(nullptr);
+        SendMessageW(m_hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(status));
+        const std::wstring widest = L"今回 999問中 999問正解　未正解 9999/9999問";
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, widest.c_str(), static_cast<int>(widest.size()), &extent);
+        DeleteDC(dc);
+        EXPECT_LE(extent.cx, placed.right - placed.left);
+
+        const int first = AnswerFirstRight();
+        EXPECT_EQ(TextOf(status), L"今回 1問中 1問正解　未正解 1/2問");
+        EXPECT_EQ(HeardOf(status).name, TextOf(status));
+        Press(VK_RETURN);
+        Type(L"x");
+        Press(VK_RETURN);
+        EXPECT_EQ(TextOf(status), L"今回 2問中 1問正解　未正解 1/2問");
+        AnswerBox([&] { Open(Write("empty.krb", "")); });
+        EXPECT_EQ(TextOf(status), L"");
+        EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+    });
+}
+
+// A drop as the shell hands it over: the dropped paths, wide, in memory the
+// window gives back (DragFinish).
+HDROP DropOf(const std::vector<std::string>& paths) {
+    std::vector<std::wstring> wide;
+    std::size_t chars = 1; // the empty name that ends the list
+    for (const std::string& path : paths) {
+        wide.push_back(fs::path(W(path)).make_preferred().wstring());
+        chars += wide.back().size() + 1;
+    }
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* name = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const std::wstring& path : wide) {
+        name = std::copy(path.begin(), path.end(), name) + 1; // zeroed already
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+struct DropCase {
+    const char* name;
+    std::vector<std::string> paths; // in the test's folder; "deep" stands for the long path
+    bool opens;
+};
+
+void PrintTo(const DropCase& drop, std::ostream* out) {
+    *out << drop.name;
+}
+
+class DropTest : public CKirabelDlgTest {
+protected:
+    // Opens the set and answers its first question right while the file
+    // cannot be written: the raise waits in memory for the next save.
+    int AnswerFirstRightUnsaved() {
+        Open(m_set);
+        const int first = Shown();
+        const fs::path set = testsupport::PathOf(m_set);
+        SetFileAttributesW(set.c_str(), FILE_ATTRIBUTE_READONLY);
+        Type(kAnswers[first]);
+        AnswerBox([&] { Command(IDOK); });
+        SetFileAttributesW(set.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return first;
+    }
+    const std::string m_other = Write("other.krb", "林檎 りんご 0\n");
+    const std::string m_folder = m_dir.File("folder.krb");
+};
+
+class Dropping : public DropTest, public ::testing::WithParamInterface<DropCase> {};
+
+// A dropped set opens with every step of File > open: the set in use saved
+// first, the read-only notice, 第1問; past MAX_PATH too. Anything else changes
+// nothing at all.
+TEST_P(Dropping, OpensTheFirstFileOrNothing) {
+    const DropCase& c = GetParam();
+    fs::create_directory(testsupport::PathOf(m_folder));
+    std::string deep = "deep";
+    for (int i = 0; i < 20; ++i) {
+        deep += "/長いフォルダの名前です" + std::to_string(i);
+    }
+    fs::create_directories(testsupport::PathOf(m_dir.File(deep)));
+    deep = Write(deep + "/遠い.krb", "林檎 りんご 0\n");
+    ASSERT_GT(W(deep).size(), 260u);
+    std::vector<std::string> paths;
+    for (const std::string& path : c.paths) {
+        paths.push_back(path == "deep" ? deep : m_dir.File(path));
+    }
+    for (const std::string& path : {m_other, deep}) {
+        SetFileAttributesW(testsupport::PathOf(path).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    int first = 0;
+    Run([&] {
+        // The shell drops files only on a window that says it takes them.
+        EXPECT_NE(GetWindowLongW(m_hwnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+        first = AnswerFirstRightUnsaved();
+        const Look before = Now();
+        PostMessageW(m_hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(paths)), 0);
+        if (c.opens) {
+            const Box box = AnswerBox([&] { Pump(); });
+            EXPECT_EQ(box.texts, std::vector<std::wstring>{L"この問題集ファイルには書き込めません。"
+                                                           L"今回の学習結果は保存されません。"});
+            EXPECT_EQ(Now(), (Look{L"林檎", L"", L"第1問", L"", kWhite, true, false, false, false,
+                                   IDC_ANSWER_EDIT}));
+        } else {
+            Pump();
+            EXPECT_EQ(FindModal(m_hwnd), nullptr);
+            EXPECT_EQ(Now(), before);
+        }
+        EXPECT_EQ(ReadBytes(m_set), c.opens ? SetFile(first == 0, first == 1) : SetFile(0, 0));
+    });
+    for (const std::string& path : {m_other, deep}) {
+        SetFileAttributesW(testsupport::PathOf(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CKirabelDlg, Dropping,
+    ::testing::Values(DropCase{"ASetFile", {"other.krb"}, true},
+                      DropCase{"TwoFiles", {"other.krb", "set.krb"}, true},
+                      DropCase{"ALongPath", {"deep"}, true},
+                      DropCase{"AFolder", {"folder.krb"}, false},
+                      DropCase{"AFolderAndAFile", {"folder.krb", "other.krb"}, false},
+                      DropCase{"NoFile", {}, false}),
+    kCaseName);
+
+// While a box or the open dialog is up over the window, a drop does nothing.
+TEST_F(DropTest, NothingWhileABoxOrTheOpenDialogIsUp) {
+    Run([&] {
+        AnswerFirstRightUnsaved();
+        const Look before = Now();
+        const auto dropInside = [&](HWND modal, UINT closeMessage, WPARAM closeWith) {
+            SendMessageW(m_hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({m_other})), 0);
+            EXPECT_EQ(FindModal(m_hwnd), modal);
+            PostMessageW(modal, closeMessage, closeWith, 0);
+        };
+        WithinModal([&] { SendMessageW(m_hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0); },
+                    [&](HWND about) { dropInside(about, WM_COMMAND, IDCANCEL); });
+        WithinModal([&] { m_dlg.RealChooseSetFile(); },
+                    [&](HWND dialog) { dropInside(dialog, WM_COMMAND, IDCANCEL); });
+        Pump();
+        EXPECT_EQ(Now(), before);
+        EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
+    });
+}
+
 // A picture of the window mid-drill for the README: the first question of the
 // sample set answered right.
 TEST_F(CKirabelDlgTest, Screenshot) {
@@ -1067,7 +1240,8 @@ TEST_F(Dpi, KeepsItsProportionsAt150Percent) {
             LONG height, weight, heightAt96;
         } labels[] = {{IDC_QUESTION_LABEL, 21, 400, 14},
                       {IDC_ANSWER_LABEL, 23, 400, 15},
-                      {IDC_NUMBER_LABEL, 21, 956, 14}};
+                      {IDC_NUMBER_LABEL, 21, 956, 14},
+                      {IDC_STATUS_LABEL, 18, 400, 12}};
         for (const auto& l : labels) {
             EXPECT_EQ(LabelAnswerOf(l.id).fontHeight, l.height) << l.id;
             EXPECT_EQ(LabelAnswerOf(l.id).fontWeight, l.weight) << l.id;
