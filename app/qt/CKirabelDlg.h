@@ -50,6 +50,9 @@ public:
     void FocusAnswerBox() override;
     void FocusNextButton() override;
     void SetAnswerDescription(const std::string& text) override;
+    void SetHintText(const std::string& text) override;
+    void SetAnswerBoxDescription(const std::string& text) override;
+    void SetNextButtonDescription(const std::string& text) override;
 
     // The dialogs the window runs, replaceable so that tests can answer them
     // without a nested event loop.
@@ -99,6 +102,7 @@ protected:
     CColorLabel m_numberLabel;
     QPushButton m_nextButton;
     CColorLabel m_answerLabel;
+    CColorLabel m_hintLabel;
     CAnswerEdit m_answerEdit;
     CColorLabel m_questionLabel;
     QIcon m_icon;

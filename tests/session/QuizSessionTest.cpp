@@ -20,15 +20,19 @@ namespace {
 using RecordingOwner = testsupport::RecordingOwner<QuizOwner>;
 
 std::string Shown(const std::string& question, int n) {
-    return "box on 1|focus box|button on 0|question " + question +
-           "|answer |colour 255,255,255|description |box |number 第" + std::to_string(n) +
-           "問|right 0|wrong 0|";
+    const std::string number = "第" + std::to_string(n) + "問";
+    return "box says " + number + " " + question + "|box on 1|focus box|button on 0|question " +
+           question + "|answer |colour 255,255,255|hint |description |box |number " + number +
+           "|right 0|wrong 0|";
 }
 
-std::string Checked(const std::string& answer, bool right) {
-    return "button on 1|focus button|box on 0|read box|answer 答え  " + answer +
-           (right ? "|colour 180,180,255|description 正解|right 1|"
-                  : "|colour 255,100,100|description 不正解|wrong 1|");
+// The result is heard on the button as the focus lands there.
+std::string Checked(const std::string& answer, bool right, const std::string& hint = "") {
+    const std::string result = right ? "正解" : "不正解";
+    return "read box|button says " + result + " 答え  " + answer +
+           (hint.empty() ? "" : " " + hint) + "|button on 1|focus button|box on 0|answer 答え  " +
+           answer + (right ? "|colour 180,180,255|" : "|colour 255,100,100|") + "hint " + hint +
+           "|description " + result + (right ? "|right 1|" : "|wrong 1|");
 }
 
 std::string Number(int n) {
@@ -78,6 +82,10 @@ TEST_F(Session, CallSequencesOfShowAndCheck) {
     m_session.ShowNextQuestion(); // the only question again, with the next number
     EXPECT_EQ(Take(), Shown("犬", 2));
     Reply("Dog");
+    EXPECT_EQ(Take(), Checked("dog", false, "大文字と小文字が違います。"));
+    m_session.ShowNextQuestion();
+    Take();
+    Reply("cat");
     EXPECT_EQ(Take(), Checked("dog", false));
     m_session.Save();
     EXPECT_EQ(ReadBytes(m_path), Cp932("犬 dog 1\r\n"));
