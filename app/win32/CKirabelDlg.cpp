@@ -495,11 +495,11 @@ void CKirabelDlg::SetAnswerDescription(const std::string& text) {
 }
 
 void CKirabelDlg::SetAnswerBoxDescription(const std::string& text) {
-    m_answerEditAccess.SetDescription(text);
+    m_answerEditAccess.SetDescription(text, true);
 }
 
 void CKirabelDlg::SetNextButtonDescription(const std::string& text) {
-    m_nextButtonAccess.SetDescription(text);
+    m_nextButtonAccess.SetDescription(text, true);
 }
 
 void CKirabelDlg::ClearFocus() {
