@@ -86,7 +86,10 @@ void WindowCommands::ReturnToStart() {
     m_window.SetQuestionText(strings::kQuestionStart);
     m_window.SetAnswerText(strings::kAnswerStart);
     m_window.SetAnswerTextColor(colors::kWhite);
+    m_window.SetHintText(std::string());
     m_window.SetAnswerDescription(std::string());
+    m_window.SetAnswerBoxDescription(std::string());
+    m_window.SetNextButtonDescription(std::string());
     m_window.SetNumberText(strings::kNumberStart);
     m_window.SetStatusText(std::string());
     m_window.SetAnswerBoxText(std::string());

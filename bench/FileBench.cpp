@@ -68,6 +68,9 @@ public:
     void FocusAnswerBox() override {}
     void FocusNextButton() override {}
     void SetAnswerDescription(const std::string&) override {}
+    void SetHintText(const std::string&) override {}
+    void SetAnswerBoxDescription(const std::string&) override {}
+    void SetNextButtonDescription(const std::string&) override {}
     void ShowWarning(const std::string&) override {}
 };
 

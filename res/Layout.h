@@ -43,6 +43,9 @@ inline constexpr DialogRect kLowerFrame{7, 101, 245, 51};
 inline constexpr DialogRect kAnswerEdit{14, 77, 228, 12};
 inline constexpr DialogRect kQuestionLabel{16, 32, 220, 32};
 inline constexpr DialogRect kAnswerLabel{42, 114, 202, 38};
+// Below the answer's first line and left of the button, over the answer
+// label: shown only with a hint.
+inline constexpr DialogRect kHintLabel{42, 126, 136, 25};
 inline constexpr DialogRect kNextButton{181, 130, 62, 15};
 inline constexpr DialogRect kTopFrame{7, 3, 245, 21};
 inline constexpr DialogRect kNumberMarker{13, 9, 11, 13};
@@ -58,6 +61,7 @@ enum class Control {
     LowerFrame,
     AnswerEdit,
     QuestionLabel,
+    HintLabel,
     AnswerLabel,
     NextButton,
     TopFrame,
@@ -75,14 +79,15 @@ struct Placement {
 };
 
 // The controls in the order the window makes them (on Windows, the dialog
-// template's order).
+// template's order, in which each control lies above those after it).
 inline constexpr Placement kControls[] = {
     {Control::LowerFrame, kLowerFrame},       {Control::AnswerEdit, kAnswerEdit},
-    {Control::QuestionLabel, kQuestionLabel}, {Control::AnswerLabel, kAnswerLabel},
-    {Control::NextButton, kNextButton},       {Control::TopFrame, kTopFrame},
-    {Control::NumberMarker, kNumberMarker},   {Control::NumberLabel, kNumberLabel},
-    {Control::StatusLabel, kStatusLabel},     {Control::UpperFrame, kUpperFrame},
-    {Control::RightMark, kRightMark},         {Control::WrongMark, kWrongMark},
+    {Control::QuestionLabel, kQuestionLabel}, {Control::HintLabel, kHintLabel},
+    {Control::AnswerLabel, kAnswerLabel},     {Control::NextButton, kNextButton},
+    {Control::TopFrame, kTopFrame},           {Control::NumberMarker, kNumberMarker},
+    {Control::NumberLabel, kNumberLabel},     {Control::StatusLabel, kStatusLabel},
+    {Control::UpperFrame, kUpperFrame},       {Control::RightMark, kRightMark},
+    {Control::WrongMark, kWrongMark},
 };
 
 // The controls that Tab reaches, in the order it reaches them.
@@ -116,6 +121,7 @@ inline constexpr LabelFont kNumberFont{14, true};
 // No larger than the number's, so that the whole status fits in the strip.
 inline constexpr LabelFont kStatusFont{12, false};
 static_assert(kStatusFont.height <= kNumberFont.height);
+inline constexpr LabelFont kHintFont{12, false};
 } // namespace mainWindow
 
 namespace aboutBox {

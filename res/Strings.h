@@ -39,6 +39,21 @@ inline constexpr char kAnswerBoxName[] = "答えの入力";
 inline constexpr char kNextButtonName[] = "次の問題";
 inline constexpr char kRightName[] = "正解";
 inline constexpr char kWrongName[] = "不正解";
+// Between the parts a screen reader says of the focused control: the number
+// and the question, or the result, the answer and the hint.
+inline constexpr char kSpokenBreak[] = " ";
+
+// Below the answer after a wrong reply that differs from it only in form, one
+// sentence a kind. Where a screen reader would say two characters alike, their
+// names are in the words.
+inline constexpr char kHintLeadingSpace[] = "最初に空白があります。";
+inline constexpr char kHintTrailingSpace[] = "最後に空白があります。";
+inline constexpr char kHintWidth[] = "全角と半角が違います。";
+inline constexpr char kHintCase[] = "大文字と小文字が違います。";
+inline constexpr char kHintKana[] = "ひらがなとカタカナが違います。";
+inline constexpr char kHintSmallKana[] = "かなの大きさ（「ゃ」と「や」など）が違います。";
+inline constexpr char kHintLongVowel[] = "長音「ー」とハイフンが違います。";
+inline constexpr char kHintWaveDash[] = "波ダッシュ「〜」とチルダ「～」が違います。";
 
 inline constexpr char kSetFileFilter[] = "問題集ファイル(*.krb)";
 inline constexpr char kSetFilePattern[] = "*.krb";

@@ -26,6 +26,14 @@ public:
     // What a screen reader says of the answer line besides its text: the
     // result in words after a check, empty otherwise.
     virtual void SetAnswerDescription(const std::string& text) = 0;
+    // Below the answer, in its colour: why a wrong reply looks right. Empty
+    // for none, and then nothing shows.
+    virtual void SetHintText(const std::string& text) = 0;
+    // What a screen reader says of the answer box and of the next-question
+    // button besides their names, as the focus lands on them; set before the
+    // focus moves.
+    virtual void SetAnswerBoxDescription(const std::string& text) = 0;
+    virtual void SetNextButtonDescription(const std::string& text) = 0;
     // A message box with only an OK button and the warning icon.
     virtual void ShowWarning(const std::string& text) = 0;
 };

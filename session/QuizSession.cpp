@@ -7,8 +7,10 @@
 #include "questions/TokenReader.h"
 #include "res/Colors.h"
 #include "res/Strings.h"
+#include "session/NearMiss.h"
 #include "session/QuizOwner.h"
 
+#include <exception>
 #include <limits>
 #include <utility>
 
@@ -85,20 +87,39 @@ void QuizSession::ShowNextQuestion() {
     if (!m_pool || !s_owner) {
         return;
     }
+    // Picked before the focus moves, so that a screen reader hears the number
+    // and the question as the focus lands in the answer box. An empty set
+    // still leaves the box enabled and focused, as before.
+    Question* next = nullptr;
+    std::exception_ptr failure;
+    try {
+        next = m_pool->PickNext();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    const int shown =
+        m_shownCount < std::numeric_limits<int>::max() ? m_shownCount + 1 : m_shownCount;
+    const std::string number = strings::kNumberPrefix + IntToString(shown) + strings::kNumberSuffix;
+    std::string question;
+    if (next) {
+        question = m_set->ToText(next->GetQuestion());
+        s_owner->SetAnswerBoxDescription(number + strings::kSpokenBreak + question);
+    }
     s_owner->EnableAnswerBox(true);
     s_owner->FocusAnswerBox();
     s_owner->EnableNextButton(false);
-    m_current = m_pool->PickNext();
-    s_owner->SetQuestionText(m_set->ToText(m_current->GetQuestion()));
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    m_current = next;
+    s_owner->SetQuestionText(question);
     s_owner->SetAnswerText(std::string());
     s_owner->SetAnswerTextColor(colors::kWhite);
+    s_owner->SetHintText(std::string());
     s_owner->SetAnswerDescription(std::string());
     s_owner->SetAnswerBoxText(std::string());
-    if (m_shownCount < std::numeric_limits<int>::max()) {
-        ++m_shownCount;
-    }
-    s_owner->SetNumberText(strings::kNumberPrefix + IntToString(m_shownCount) +
-                           strings::kNumberSuffix);
+    m_shownCount = shown;
+    s_owner->SetNumberText(number);
     s_owner->ShowRightMark(false);
     s_owner->ShowWrongMark(false);
     ShowStatus(); // the first question of a set brings it up
@@ -108,17 +129,28 @@ void QuizSession::CheckAnswer() {
     if (!m_current || !s_owner) {
         return;
     }
+    // Judged before the focus moves, so that a screen reader hears the result
+    // as the focus lands on the button. The reply in the file's own bytes,
+    // compared byte for byte; a reply with a character the file cannot hold
+    // is simply wrong.
+    const std::string replyText = s_owner->GetAnswerBoxText();
+    std::string reply;
+    const bool right = m_set->ToBytes(replyText, reply) && m_current->IsCorrect(std::move(reply));
+    const std::string answer = m_set->ToText(m_current->GetAnswer());
+    const std::string answerLine = strings::kAnswerPrefix + answer;
+    const std::string hint =
+        right ? std::string() : NearMiss::Hint(NearMiss::Find(answer, replyText));
+    const char* const result = right ? strings::kRightName : strings::kWrongName;
+    s_owner->SetNextButtonDescription(
+        result + (strings::kSpokenBreak + answerLine) +
+        (hint.empty() ? std::string() : strings::kSpokenBreak + hint));
     s_owner->EnableNextButton(true);
     s_owner->FocusNextButton();
     s_owner->EnableAnswerBox(false);
-    // The reply in the file's own bytes, compared byte for byte. A reply with
-    // a character the file cannot hold is simply wrong.
-    std::string reply;
-    const bool right = m_set->ToBytes(s_owner->GetAnswerBoxText(), reply) &&
-                       m_current->IsCorrect(std::move(reply));
-    s_owner->SetAnswerText(strings::kAnswerPrefix + m_set->ToText(m_current->GetAnswer()));
+    s_owner->SetAnswerText(answerLine);
     s_owner->SetAnswerTextColor(right ? colors::kLightBlue : colors::kLightRed);
-    s_owner->SetAnswerDescription(right ? strings::kRightName : strings::kWrongName);
+    s_owner->SetHintText(hint);
+    s_owner->SetAnswerDescription(result);
     ++m_checked;
     if (right) {
         ++m_right;

@@ -31,6 +31,9 @@ public:
     void FocusAnswerBox() override { Log("focus box"); }
     void FocusNextButton() override { Log("focus button"); }
     void SetAnswerDescription(const std::string& t) override { Log("description " + t); }
+    void SetHintText(const std::string& t) override { Log("hint " + t); }
+    void SetAnswerBoxDescription(const std::string& t) override { Log("box says " + t); }
+    void SetNextButtonDescription(const std::string& t) override { Log("button says " + t); }
     void ShowWarning(const std::string& t) override { Log("warning " + t); }
 
     std::string calls, question, number, status, box;

@@ -13,6 +13,7 @@
 #include <QSessionManager>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <algorithm>
 
@@ -30,7 +31,15 @@ bool IsInstalled(const QStringList& installed, const QString& family) {
 
 } // namespace
 
-CKirabelApp::CKirabelApp(int& argc, char** argv) : QApplication(argc, argv) {
+int& CKirabelApp::JoinAccessibilityBus(int& argc) {
+    // A setting of the user's own, even "0", stands.
+    if (!qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON")) {
+        qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+    }
+    return argc;
+}
+
+CKirabelApp::CKirabelApp(int& argc, char** argv) : QApplication(JoinAccessibilityBus(argc), argv) {
     setApplicationName(QString::fromUtf8(strings::kAppName));
     setApplicationVersion(QStringLiteral("1.0.0"));
     // Lets the desktop match the window to its menu entry and icon.

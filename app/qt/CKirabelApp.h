@@ -24,5 +24,10 @@ public:
     static QFont DialogFont();
 
 private:
+    // Has Qt join the accessibility bus at start, whether or not a screen
+    // reader runs yet: Qt looks for one only then, and one started later
+    // would never find the window. Gives back `argc`.
+    static int& JoinAccessibilityBus(int& argc);
+
     QTranslator m_translator;
 };

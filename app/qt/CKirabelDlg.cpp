@@ -46,6 +46,14 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Qt announces every call, even of the same text: only a change is news.
+void Describe(QWidget& widget, const std::string& text) {
+    const QString description = Text(text);
+    if (widget.accessibleDescription() != description) {
+        widget.setAccessibleDescription(description);
+    }
+}
+
 QColor ToQColor(Color color) {
     return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                   static_cast<int>((color >> 16) & 0xFF));
@@ -56,8 +64,9 @@ QColor ToQColor(Color color) {
 // The icon through QPixmap: its cache has the picture decoded already.
 CKirabelDlg::CKirabelDlg(QWidget* parent)
     : QDialog(parent, kWindowFlags), m_wrongMark(this), m_rightMark(this), m_numberLabel(this),
-      m_statusLabel(this), m_nextButton(this), m_answerLabel(this), m_answerEdit(this),
-      m_questionLabel(this), m_icon(QPixmap(QString::fromLatin1(layout::kIconImage))) {
+      m_statusLabel(this), m_nextButton(this), m_answerLabel(this), m_hintLabel(this),
+      m_answerEdit(this), m_questionLabel(this),
+      m_icon(QPixmap(QString::fromLatin1(layout::kIconImage))) {
     connect(&m_nextButton, &QPushButton::clicked, this, [this] { OnNextButton(); });
     CreateControls();
     OnInitDialog();
@@ -120,6 +129,8 @@ QWidget* CKirabelDlg::MemberOf(layout::mainWindow::Control control) {
         return &m_questionLabel;
     case Control::AnswerLabel:
         return &m_answerLabel;
+    case Control::HintLabel:
+        return &m_hintLabel;
     case Control::NextButton:
         return &m_nextButton;
     case Control::NumberLabel:
@@ -176,6 +187,9 @@ void CKirabelDlg::PlaceControls(const DialogUnits& units, int top) {
             break;
         }
     }
+    // Over the answer's lower lines, as on Windows, where the earlier control
+    // lies above.
+    m_hintLabel.raise();
     for (QFrame* box : frames) {
         box->raise();
     }
@@ -200,6 +214,8 @@ void CKirabelDlg::OnInitDialog() {
     setUp(m_answerLabel, win::kAnswerFont, strings::kAnswerStart);
     setUp(m_numberLabel, win::kNumberFont, strings::kNumberStart);
     setUp(m_statusLabel, win::kStatusFont, "");
+    setUp(m_hintLabel, win::kHintFont, "");
+    m_hintLabel.hide();
 
     m_nextBitmap = QPixmap(QString::fromLatin1(layout::kNextQuestionImage));
     m_nextButton.setIcon(QIcon(m_nextBitmap));
@@ -224,8 +240,15 @@ void CKirabelDlg::SetAnswerText(const std::string& text) {
     m_answerLabel.SetText(text);
 }
 
+// The hint belongs to the answer line and takes its colour.
 void CKirabelDlg::SetAnswerTextColor(Color color) {
     m_answerLabel.SetTextColor(color);
+    m_hintLabel.SetTextColor(color);
+}
+
+void CKirabelDlg::SetHintText(const std::string& text) {
+    m_hintLabel.SetText(text);
+    m_hintLabel.setVisible(!text.empty());
 }
 
 void CKirabelDlg::SetNumberText(const std::string& text) {
@@ -269,11 +292,15 @@ void CKirabelDlg::FocusNextButton() {
 }
 
 void CKirabelDlg::SetAnswerDescription(const std::string& text) {
-    // Qt announces every call, even of the same text: only a change is news.
-    const QString description = Text(text);
-    if (m_answerLabel.accessibleDescription() != description) {
-        m_answerLabel.setAccessibleDescription(description);
-    }
+    Describe(m_answerLabel, text);
+}
+
+void CKirabelDlg::SetAnswerBoxDescription(const std::string& text) {
+    Describe(m_answerEdit, text);
+}
+
+void CKirabelDlg::SetNextButtonDescription(const std::string& text) {
+    Describe(m_nextButton, text);
 }
 
 void CKirabelDlg::reject() {

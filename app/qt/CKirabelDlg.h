@@ -55,6 +55,9 @@ public:
     void FocusAnswerBox() override;
     void FocusNextButton() override;
     void SetAnswerDescription(const std::string& text) override;
+    void SetHintText(const std::string& text) override;
+    void SetAnswerBoxDescription(const std::string& text) override;
+    void SetNextButtonDescription(const std::string& text) override;
 
     // The dialogs the window runs, replaceable so that tests can answer them
     // without a nested event loop.
@@ -108,6 +111,7 @@ protected:
     CColorLabel m_statusLabel;
     QPushButton m_nextButton;
     CColorLabel m_answerLabel;
+    CColorLabel m_hintLabel;
     CAnswerEdit m_answerEdit;
     CColorLabel m_questionLabel;
     QIcon m_icon;

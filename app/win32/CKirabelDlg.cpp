@@ -67,6 +67,9 @@ DialogTemplate CKirabelDlg::Template() {
         case Control::AnswerLabel:
             dialog.AddControl(Kind::Static, IDC_ANSWER_LABEL, kLabel | tabStop, rect, L"");
             break;
+        case Control::HintLabel: // hidden until there is a hint
+            dialog.AddControl(Kind::Static, IDC_HINT_LABEL, kLabel | tabStop, rect, L"", false);
+            break;
         case Control::NextButton:
             dialog.AddControl(Kind::Button, IDC_NEXT_BUTTON,
                               BS_PUSHBUTTON | BS_BITMAP | tabStop | WS_DISABLED, rect, L"");
@@ -203,6 +206,7 @@ BOOL CKirabelDlg::OnInitDialog() {
     setUp(m_answerLabel, win::kAnswerFont, strings::kAnswerStart);
     setUp(m_numberLabel, win::kNumberFont, strings::kNumberStart);
     setUp(m_statusLabel, win::kStatusFont, "");
+    setUp(m_hintLabel, win::kHintFont, "");
     m_answerEditAccess.SetName(strings::kAnswerBoxName);
     m_nextButtonAccess.SetName(strings::kNextButtonName);
     m_rightMarkAccess.SetName(strings::kRightName);
@@ -232,6 +236,7 @@ void CKirabelDlg::DoDataExchange() {
     m_nextButtonAccess.Attach(m_nextButton);
     m_answerLabel.Attach(GetDlgItem(m_hWnd, IDC_ANSWER_LABEL));
     m_answerLabelAccess.Attach(m_answerLabel.GetSafeHwnd());
+    m_hintLabel.Attach(GetDlgItem(m_hWnd, IDC_HINT_LABEL));
     m_answerEdit.Attach(GetDlgItem(m_hWnd, IDC_ANSWER_EDIT));
     m_answerEditAccess.Attach(m_answerEdit.GetSafeHwnd());
     m_questionLabel.Attach(GetDlgItem(m_hWnd, IDC_QUESTION_LABEL));
@@ -321,7 +326,8 @@ HBRUSH CKirabelDlg::OnCtlColor(HDC dc, HWND control, UINT ctlColor) {
         return GetBackgroundBrush();
     }
     // Each label answers for itself; the other controls get the system colours.
-    for (CColorLabel* label : {&m_questionLabel, &m_answerLabel, &m_numberLabel, &m_statusLabel}) {
+    for (CColorLabel* label :
+         {&m_questionLabel, &m_answerLabel, &m_hintLabel, &m_numberLabel, &m_statusLabel}) {
         if (control == label->GetSafeHwnd()) {
             return label->CtlColor(dc, ctlColor);
         }
@@ -389,6 +395,7 @@ void CKirabelDlg::OnDpiChanged(UINT dpi) {
     m_answerLabel.SetFontHeight(HeightAt(win::kAnswerFont.height, dpi));
     m_numberLabel.SetFontHeight(HeightAt(win::kNumberFont.height, dpi));
     m_statusLabel.SetFontHeight(HeightAt(win::kStatusFont.height, dpi));
+    m_hintLabel.SetFontHeight(HeightAt(win::kHintFont.height, dpi));
     PostMessageW(m_hWnd, kFitToLayout, 0, 0);
 }
 
@@ -445,8 +452,18 @@ void CKirabelDlg::SetAnswerText(const std::string& text) {
     m_answerLabel.SetText(text);
 }
 
+// The hint belongs to the answer line and takes its colour.
 void CKirabelDlg::SetAnswerTextColor(Color color) {
     m_answerLabel.SetTextColor(color);
+    m_hintLabel.SetTextColor(color);
+}
+
+void CKirabelDlg::SetHintText(const std::string& text) {
+    m_hintLabel.SetText(text);
+    const bool show = !text.empty();
+    if ((ShowWindow(m_hintLabel.GetSafeHwnd(), show ? SW_SHOW : SW_HIDE) != FALSE) != show) {
+        CAccessibleName::NotifyShown(m_hintLabel.GetSafeHwnd(), show);
+    }
 }
 
 void CKirabelDlg::SetNumberText(const std::string& text) {
@@ -500,6 +517,14 @@ void CKirabelDlg::FocusNextButton() {
 
 void CKirabelDlg::SetAnswerDescription(const std::string& text) {
     m_answerLabelAccess.SetDescription(text);
+}
+
+void CKirabelDlg::SetAnswerBoxDescription(const std::string& text) {
+    m_answerEditAccess.SetDescription(text, true);
+}
+
+void CKirabelDlg::SetNextButtonDescription(const std::string& text) {
+    m_nextButtonAccess.SetDescription(text, true);
 }
 
 void CKirabelDlg::ClearFocus() {

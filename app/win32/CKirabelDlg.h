@@ -21,8 +21,9 @@
 // It turns each user action into session operations and lets the session drive
 // its controls. Esc and Enter never close it; every way of closing saves first,
 // the end of the desktop session too. Screen readers get a name for each
-// control that shows no text, and the result of a check in words. A file
-// dropped on it opens as File > open does.
+// control that shows no text, and on the focused control what it is about:
+// the question in the answer box, the result on the button. A file dropped on
+// it opens as File > open does.
 class CKirabelDlg : public DrillWindow {
 public:
     CKirabelDlg();
@@ -51,6 +52,9 @@ public:
     void FocusAnswerBox() override;
     void FocusNextButton() override;
     void SetAnswerDescription(const std::string& text) override;
+    void SetHintText(const std::string& text) override;
+    void SetAnswerBoxDescription(const std::string& text) override;
+    void SetNextButtonDescription(const std::string& text) override;
 
     // The open dialog; tests answer it themselves.
     std::string ChooseSetFile() override;
@@ -113,6 +117,7 @@ private:
     CAccessibleName m_nextButtonAccess;
     CColorLabel m_answerLabel;
     CAccessibleName m_answerLabelAccess; // the result of a check, as its description
+    CColorLabel m_hintLabel;
     CAnswerEdit m_answerEdit;
     CAccessibleName m_answerEditAccess;
     CColorLabel m_questionLabel;

@@ -25,8 +25,8 @@ DialogTemplate::DialogTemplate(DWORD style, DWORD exStyle, int width, int height
 }
 
 void DialogTemplate::AddControl(Kind kind, int id, DWORD style, const DialogRect& rect,
-                                const std::wstring& text) {
-    BeginControl(kind, id, style | WS_VISIBLE, rect);
+                                const std::wstring& text, bool visible) {
+    BeginControl(kind, id, style | (visible ? WS_VISIBLE : 0), rect);
     AddText(text);
     m_words.push_back(0); // no creation data
 }

@@ -17,9 +17,10 @@ public:
     // `style` gets DS_SETFONT added; the size is in dialog units.
     DialogTemplate(DWORD style, DWORD exStyle, int width, int height, const std::wstring& caption);
 
-    // A control with a text; WS_CHILD and WS_VISIBLE are added to `style`.
+    // A control with a text; WS_CHILD, and WS_VISIBLE unless it starts hidden,
+    // are added to `style`.
     void AddControl(Kind kind, int id, DWORD style, const DialogRect& rect,
-                    const std::wstring& text);
+                    const std::wstring& text, bool visible = true);
     // A static picture control showing the bitmap or icon resource `image`.
     void AddPicture(int id, DWORD style, const DialogRect& rect, WORD image, bool visible = true);
 

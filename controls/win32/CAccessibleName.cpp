@@ -208,13 +208,15 @@ void CAccessibleName::SetName(const std::string& name) {
     NotifyNameChange(m_hWnd);
 }
 
-void CAccessibleName::SetDescription(const std::string& description) {
+void CAccessibleName::SetDescription(const std::string& description, bool onFocus) {
     std::wstring text = WideText::FromUtf8(description);
     if (text == m_texts->description) {
         return;
     }
     m_texts->description = std::move(text);
-    NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+    if (!onFocus || GetFocus() == m_hWnd) {
+        NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+    }
 }
 
 void CAccessibleName::NotifyNameChange(HWND hwnd) {

@@ -23,8 +23,11 @@ public:
     void Attach(HWND hwnd);
     // UTF-8. Replaces the name that the window text would give.
     void SetName(const std::string& name);
-    // UTF-8; empty for none. Screen readers are told when it changes.
-    void SetDescription(const std::string& description);
+    // UTF-8; empty for none. Screen readers are told when it changes, or,
+    // for one read as the focus lands (`onFocus`), only while the control has
+    // the focus already: told of it beforehand too, a screen reader that
+    // handles the change late would say it twice.
+    void SetDescription(const std::string& description, bool onFocus = false);
 
     // Tells screen readers that the control's name (its window text) changed.
     static void NotifyNameChange(HWND hwnd);

@@ -67,7 +67,7 @@ std::string SetFile(int count0, int count1) {
 const std::string kStopped = "button on 0|box on 0|clear focus|wrong 0|right 0|";
 const std::string kStart = "question 問題文がここに表示されます。|"
                            "answer 問題の答えがここに表示されます。|colour 255,255,255|"
-                           "description |number 問題数|status |box |" +
+                           "hint |description |box says |button says |number 問題数|status |box |" +
                            kStopped;
 const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n";
 const std::string kProgressKept =
@@ -161,8 +161,9 @@ TEST_F(WindowCommandsTest, StopAskingAndReturnToStartCallSequences) {
 // the set in use saved first, the same messages.
 TEST_F(WindowCommandsTest, OpenShowsTheFirstQuestion) {
     const auto shown = [&] {
-        return "box on 1|focus box|button on 0|question " + kQuestions[Shown()] +
-               "|answer |colour 255,255,255|description |box |number 第1問|right 0|wrong "
+        return "box says 第1問 " + kQuestions[Shown()] +
+               "|box on 1|focus box|button on 0|question " + kQuestions[Shown()] +
+               "|answer |colour 255,255,255|hint |description |box |number 第1問|right 0|wrong "
                "0|status 今回 0問中 0問正解　未正解 2/2問|";
     };
     Open(m_set);

@@ -26,16 +26,20 @@ std::string Status(const std::string& status) {
 }
 
 std::string Shown(const std::string& question, int n, const std::string& status = "") {
-    return "box on 1|focus box|button on 0|question " + question +
-           "|answer |colour 255,255,255|description |box |number 第" + std::to_string(n) +
-           "問|right 0|wrong 0|" + Status(status);
+    const std::string number = "第" + std::to_string(n) + "問";
+    return "box says " + number + " " + question + "|box on 1|focus box|button on 0|question " +
+           question + "|answer |colour 255,255,255|hint |description |box |number " + number +
+           "|right 0|wrong 0|" + Status(status);
 }
 
-std::string Checked(const std::string& answer, bool right, const std::string& status) {
-    return "button on 1|focus button|box on 0|read box|answer 答え  " + answer +
-           (right ? "|colour 180,180,255|description 正解|right 1|"
-                  : "|colour 255,100,100|description 不正解|wrong 1|") +
-           Status(status);
+// The result is heard on the button as the focus lands there.
+std::string Checked(const std::string& answer, bool right, const std::string& status,
+                    const std::string& hint = "") {
+    const std::string result = right ? "正解" : "不正解";
+    return "read box|button says " + result + " 答え  " + answer +
+           (hint.empty() ? "" : " " + hint) + "|button on 1|focus button|box on 0|answer 答え  " +
+           answer + (right ? "|colour 180,180,255|" : "|colour 255,100,100|") + "hint " + hint +
+           "|description " + result + (right ? "|right 1|" : "|wrong 1|") + Status(status);
 }
 
 std::string Number(int n) {
@@ -85,7 +89,12 @@ TEST_F(Session, CallSequencesOfShowAndCheck) {
     m_session.ShowNextQuestion(); // the only question again, with the next number
     EXPECT_EQ(Take(), Shown("犬", 2));
     Reply("Dog");
-    EXPECT_EQ(Take(), Checked("dog", false, "今回 2問中 1問正解　全問正解済み"));
+    EXPECT_EQ(Take(), Checked("dog", false, "今回 2問中 1問正解　全問正解済み",
+                              "大文字と小文字が違います。"));
+    m_session.ShowNextQuestion();
+    Take();
+    Reply("cat");
+    EXPECT_EQ(Take(), Checked("dog", false, "今回 3問中 1問正解　全問正解済み"));
     m_session.Save();
     EXPECT_EQ(ReadBytes(m_path), Cp932("犬 dog 1\r\n"));
     EXPECT_EQ(std::filesystem::last_write_time(PathOf(m_path)), written); // nothing written

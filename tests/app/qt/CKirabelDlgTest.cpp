@@ -28,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
@@ -45,7 +46,8 @@ QString U(const char16_t* text) {
 // The window with its file chooser and message boxes answered by the test.
 class TestDlg : public CKirabelDlg {
 public:
-    using CKirabelDlg::m_answerEdit, CKirabelDlg::m_answerLabel, CKirabelDlg::m_nextButton;
+    using CKirabelDlg::m_answerEdit, CKirabelDlg::m_answerLabel, CKirabelDlg::m_hintLabel;
+    using CKirabelDlg::m_nextButton;
     using CKirabelDlg::m_numberLabel, CKirabelDlg::m_questionLabel, CKirabelDlg::m_rightMark;
     using CKirabelDlg::m_statusLabel;
     using CKirabelDlg::m_windowMenu, CKirabelDlg::m_wrongMark;
@@ -275,6 +277,10 @@ public:
     long Count(const Event& event) const {
         return std::count(s_events.begin(), s_events.end(), event);
     }
+    // Where the event was first told; the end when never.
+    long IndexOf(const Event& event) const {
+        return std::find(s_events.begin(), s_events.end(), event) - s_events.begin();
+    }
 
 private:
     static QPlatformAccessibility* Platform() {
@@ -353,6 +359,74 @@ TEST_F(CKirabelDlgTest, TellsAScreenReaderWhatIsShown) {
             EXPECT_EQ(events.Count(event), 0) << s.step << " " << event.second;
         }
     }
+}
+
+// What a screen reader says as the focus lands: the focused control's name and
+// its description, set before the focus moved there (Orca speaks a description
+// change only on the focused control). The hint shows below the answer, in its
+// colour, clear of the button.
+TEST_F(CKirabelDlgTest, TheFocusedControlSaysWhatMatters) {
+    ScreenReaderEvents events;
+    TestDlg& d = m_dlg;
+    int shown = 0;
+    const QString wide[] = {U(u"東京 "), U(u"ｄｏｇ")}; // near misses of the two answers
+    const QString hints[] = {U(u"最後に空白があります。"), U(u"全角と半角が違います。")};
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        QWidget* focus;
+        // The description, with %1 for the question or the answer, and the hint.
+        QString description, hint;
+    } steps[] = {
+        {"open", [&] { Open(m_set), shown = Shown(); }, &d.m_answerEdit, U(u"第1問 %1"), ""},
+        {"right", [&] { Type(kAnswers[shown]), Press(Qt::Key_Return); }, &d.m_nextButton,
+         U(u"正解 答え  %1"), ""},
+        {"next", [&] { Press(Qt::Key_Return), shown = Shown(); }, &d.m_answerEdit, U(u"第2問 %1"),
+         ""},
+        {"wrong", [&] { Type(U(u"x")), Press(Qt::Key_Return); }, &d.m_nextButton,
+         U(u"不正解 答え  %1"), ""},
+        {"next again", [&] { Press(Qt::Key_Return), shown = Shown(); }, &d.m_answerEdit,
+         U(u"第3問 %1"), ""},
+        {"near miss", [&] { Type(wide[shown]), Press(Qt::Key_Return); }, &d.m_nextButton,
+         U(u"不正解 答え  %1 %2"), "hint"},
+    };
+    for (const auto& s : steps) {
+        events.Clear();
+        s.act();
+        const bool asking = s.focus == &d.m_answerEdit;
+        QString said = s.description.arg(asking ? kQuestions[shown] : kAnswers[shown]);
+        const QString hint = s.hint.isEmpty() ? QString() : hints[shown];
+        if (!hint.isEmpty()) {
+            said = said.arg(hint);
+        }
+        ASSERT_EQ(QApplication::focusWidget(), s.focus) << s.step;
+        EXPECT_EQ(Accessible(*s.focus, QAccessible::Description), said) << s.step;
+        EXPECT_EQ(Accessible(*s.focus, QAccessible::Name),
+                  asking ? U(u"答えの入力") : U(u"次の問題"))
+            << s.step;
+        // Told once, and before the focus event, so that it is read with it.
+        const ScreenReaderEvents::Event told{s.focus, QAccessible::DescriptionChanged};
+        EXPECT_EQ(events.Count(told), 1) << s.step;
+        EXPECT_LT(events.IndexOf(told), events.IndexOf({s.focus, QAccessible::Focus})) << s.step;
+        EXPECT_EQ(d.m_hintLabel.isVisible(), !hint.isEmpty()) << s.step;
+        EXPECT_EQ(d.m_hintLabel.text(), hint) << s.step;
+    }
+    // The reply stays wrong, in the answer line's colour.
+    EXPECT_TRUE(d.m_wrongMark.isVisible());
+    EXPECT_EQ(d.m_hintLabel.GetTextColor(), d.m_answerLabel.GetTextColor());
+    EXPECT_EQ(d.m_answerLabel.text(), U(u"答え  ") + kAnswers[shown]);
+    const QRect hint = d.m_hintLabel.geometry();
+    EXPECT_TRUE(d.rect().contains(hint));
+    EXPECT_FALSE(hint.intersects(d.m_nextButton.geometry()));
+    // Below the answer's first line.
+    EXPECT_GE(hint.top(),
+              d.m_answerLabel.geometry().top() + QFontMetrics(d.m_answerLabel.GetFont()).height());
+    // The whole hint fits: the longest two at once.
+    const QString longest = U(u"最初に空白があります。波ダッシュ「〜」とチルダ「～」が違います。");
+    EXPECT_LE(QFontMetrics(d.m_hintLabel.GetFont())
+                  .boundingRect(QRect(0, 0, hint.width(), 1000), Qt::TextWordWrap, longest)
+                  .height(),
+              hint.height());
 }
 
 struct CloseWay {
@@ -588,6 +662,15 @@ TEST_F(CKirabelDlgTest, Screenshot) {
     Press(Qt::Key_Return);
     ASSERT_TRUE(m_dlg.m_rightMark.isVisible());
     EXPECT_TRUE(m_dlg.grab().save(KIRABEL_SCREENSHOT));
+}
+
+// A near miss for the README: the reply in full-width letters.
+TEST_F(CKirabelDlgTest, NearMissScreenshot) {
+    Open(Write("near-miss.krb", "犬(英語) dog 0\n"));
+    Type(U(u"ｄｏｇ"));
+    Press(Qt::Key_Return);
+    ASSERT_TRUE(m_dlg.m_hintLabel.isVisible());
+    EXPECT_TRUE(m_dlg.grab().save(KIRABEL_NEAR_MISS_SCREENSHOT));
 }
 
 } // namespace

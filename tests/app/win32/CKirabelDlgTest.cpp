@@ -867,6 +867,8 @@ struct Check {
     const char* name;
     bool right;
     const wchar_t* result;
+    const wchar_t* replyEnd; // after the answer, for a near miss; none: a wrong word
+    const wchar_t* hint;
 };
 
 void PrintTo(const Check& check, std::ostream* out) {
@@ -875,28 +877,38 @@ void PrintTo(const Check& check, std::ostream* out) {
 
 class Accessibility : public CKirabelDlgTest, public ::testing::WithParamInterface<Check> {};
 
-// Each control has a name; after a check the shown mark and the answer
-// label's description say the result in words, and screen readers are told of
-// each change. The next question takes the result away again.
+// Each control has a name; the focused control says what matters as the
+// focus lands: the number and the question in the answer box, the result,
+// the answer and any hint on the button. The shown mark and the answer
+// label's description say the result too, and screen readers are told of each
+// change. The next question takes the result away again.
 TEST_P(Accessibility, NamesTheControlsAndSaysTheResult) {
     const Check& check = GetParam();
     Run([&] {
         Open(m_set);
         const int first = Shown();
+        const std::wstring question = kQuestions[first], answer = kAnswers[first];
+        ASSERT_EQ(GetFocus(), Item(IDC_ANSWER_EDIT));
+        EXPECT_EQ(HeardOf(GetFocus()), (Heard{L"答えの入力", L"第1問 " + question, false}));
         const int shown = check.right ? IDC_RIGHT_MARK : IDC_WRONG_MARK;
         EventLog events;
         ASSERT_TRUE(events.Hooked());
-        Type(check.right ? kAnswers[first] : L"x");
+        Type(check.right ? answer : check.replyEnd ? answer + check.replyEnd : L"x");
         Press(VK_RETURN);
+        const std::wstring hint = check.hint;
+        const std::wstring said =
+            check.result + (L" 答え  " + answer) + (hint.empty() ? L"" : L" " + hint);
+        ASSERT_EQ(GetFocus(), Item(IDC_NEXT_BUTTON));
         const struct {
             int id;
             Heard heard;
         } controls[] = {
-            {IDC_QUESTION_LABEL, {kQuestions[first], L"", false}},
+            {IDC_QUESTION_LABEL, {question, L"", false}},
             {IDC_NUMBER_LABEL, {L"第1問", L"", false}},
-            {IDC_ANSWER_EDIT, {L"答えの入力", L"", false}},
-            {IDC_ANSWER_LABEL, {L"答え  " + kAnswers[first], check.result, false}},
-            {IDC_NEXT_BUTTON, {L"次の問題", L"", false}},
+            {IDC_ANSWER_EDIT, {L"答えの入力", L"第1問 " + question, false}},
+            {IDC_ANSWER_LABEL, {L"答え  " + answer, check.result, false}},
+            {IDC_HINT_LABEL, {hint, L"", hint.empty()}},
+            {IDC_NEXT_BUTTON, {L"次の問題", said, false}},
             {IDC_RIGHT_MARK, {L"正解", L"", !check.right}},
             {IDC_WRONG_MARK, {L"不正解", L"", check.right}},
         };
@@ -906,14 +918,30 @@ TEST_P(Accessibility, NamesTheControlsAndSaysTheResult) {
         const HWND label = Item(IDC_ANSWER_LABEL);
         EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, label, OBJID_CLIENT), 1);
         EXPECT_EQ(events.Count(EVENT_OBJECT_DESCRIPTIONCHANGE, label, OBJID_CLIENT), 1);
+        // Read as the focus lands, and only then.
+        EXPECT_EQ(events.Count(EVENT_OBJECT_DESCRIPTIONCHANGE, Item(IDC_NEXT_BUTTON), OBJID_CLIENT),
+                  0);
         EXPECT_EQ(events.Count(EVENT_OBJECT_SHOW, Item(shown), OBJID_WINDOW), 1);
         EXPECT_EQ(events.Count(EVENT_OBJECT_HIDE, Item(shown), OBJID_WINDOW), 0);
+        // The hint in the answer line's colour, clear of the button.
+        EXPECT_EQ(IsWindowVisible(Item(IDC_HINT_LABEL)) != FALSE, !hint.empty());
+        EXPECT_EQ(LabelAnswerOf(IDC_HINT_LABEL).text, LabelAnswerOf(IDC_ANSWER_LABEL).text);
+        RECT hintRect{}, button{}, overlap{};
+        GetWindowRect(Item(IDC_HINT_LABEL), &hintRect);
+        GetWindowRect(Item(IDC_NEXT_BUTTON), &button);
+        EXPECT_FALSE(IntersectRect(&overlap, &hintRect, &button));
 
         events.Clear();
         Press(VK_RETURN);
         EXPECT_EQ(HeardOf(label), (Heard{L"", L"", false}));
         EXPECT_EQ(HeardOf(Item(shown)).invisible, true);
+        EXPECT_FALSE(IsWindowVisible(Item(IDC_HINT_LABEL)));
+        ASSERT_EQ(GetFocus(), Item(IDC_ANSWER_EDIT));
+        EXPECT_EQ(HeardOf(GetFocus()),
+                  (Heard{L"答えの入力", L"第2問 " + TextOf(Item(IDC_QUESTION_LABEL)), false}));
         EXPECT_EQ(events.Count(EVENT_OBJECT_DESCRIPTIONCHANGE, label, OBJID_CLIENT), 1);
+        EXPECT_EQ(events.Count(EVENT_OBJECT_DESCRIPTIONCHANGE, Item(IDC_ANSWER_EDIT), OBJID_CLIENT),
+                  0);
         EXPECT_EQ(events.Count(EVENT_OBJECT_HIDE, Item(shown), OBJID_WINDOW), 1);
         EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, Item(IDC_QUESTION_LABEL), OBJID_CLIENT),
                   TextOf(Item(IDC_QUESTION_LABEL)) == kQuestions[first] ? 0 : 1);
@@ -922,8 +950,10 @@ TEST_P(Accessibility, NamesTheControlsAndSaysTheResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CKirabelDlg, Accessibility,
-                         ::testing::Values(Check{"Right", true, L"正解"},
-                                           Check{"Wrong", false, L"不正解"}),
+                         ::testing::Values(Check{"Right", true, L"正解", nullptr, L""},
+                                           Check{"Wrong", false, L"不正解", nullptr, L""},
+                                           Check{"NearMiss", false, L"不正解", L" ",
+                                                 L"最後に空白があります。"}),
                          kCaseName);
 
 // Korean has no code page 932 form: the UTF-8 set is judged in UTF-8.
