@@ -38,7 +38,8 @@ public:
     void Append(std::unique_ptr<Question> question);
 
     bool IsUnreadable() const { return m_unreadable; }
-    // Whether the file looked writable when it was read.
+    // Whether the file looked writable when the set was opened; a save that
+    // takes over a changed file leaves it as it was.
     bool IsWritable() const { return m_writable && !m_unreadable; }
     TextEncoding GetEncoding() const { return m_encoding; }
 
@@ -84,12 +85,16 @@ private:
     friend class QuestionSetFile;
 
     [[noreturn]] static void ThrowSharingAppend();
-    // A record of the file, made in the set's own memory; these come before
-    // any appended one.
+    // A record of the file, made in the set's own memory; the caller lists it
+    // at once, before any appended one.
     Question* EmplaceRead(std::string_view question, std::string_view answer, int count);
     void DestroyReadRecords();
-    // The records of `fresh`, and its file's properties, become this set's.
-    void TakeRecordsOf(QuestionSet& fresh);
+    // The records of a changed file become this set's, in its order: some are
+    // this set's own, kept (`keptOwn`), the others were made in `made`.
+    // `dropped` are the own ones the file no longer has; without `keptOwn`
+    // every own one goes.
+    void AdoptRecords(std::vector<Question*> records, std::unique_ptr<RecordArena> made,
+                      const std::vector<Question*>& dropped, bool keptOwn);
 
     std::vector<Question*> m_questions;
     std::string m_path;
@@ -97,6 +102,7 @@ private:
     // and those appended one by one.
     std::unique_ptr<RecordArena> m_arena;
     std::size_t m_arenaRecords = 0; // the first ones of the list
+    std::size_t m_arenaHoles = 0;   // places of records dropped while the arena stayed
     std::vector<std::unique_ptr<Question>> m_appended;
     bool m_ownsQuestions = true;
     bool m_unreadable = false;
