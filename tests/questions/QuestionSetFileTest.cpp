@@ -176,6 +176,64 @@ TEST_F(QuestionSetFile, ASaveWithNothingRaisedLeavesTheFileAlone) {
     EXPECT_EQ(ReadBytes(m_path), "q  a 007\r\n");
 }
 
+// A run answers a line right twice (both saved), an editor writes the file,
+// the run answers the line right once more and saves.
+TEST_F(QuestionSetFile, AMergeCarriesTheRunIntoWhatTheEditorWrote) {
+    const std::string before = "a A 0\r\nb B 5\r\n", kanji = Cp932("犬 いぬ 0\r\n猫 ねこ 5\r\n");
+    struct Case {
+        const char* name;
+        std::string before;
+        std::string edited;   // what the editor wrote over "a A 2" (or 犬 いぬ 2)
+        const char* expected; // null: the save fails, the file stays as written
+    };
+    const Case cases[] = {
+        {"nothing but the counts as saved", before, "a A 2\r\nb B 5\r\n", "a A 3\r\nb B 5\r\n"},
+        {"the old copy", before, before, "a A 3\r\nb B 5\r\n"},
+        {"a count set by hand", before, "a A 10\r\nb B 5\r\n", "a A 11\r\nb B 5\r\n"},
+        {"lines moved", before, "b B 5\r\nc C 1\r\na A 2\r\n", "b B 5\r\nc C 1\r\na A 3\r\n"},
+        {"the old copy moved", before, "b B 5\r\na A 0\r\n", "b B 5\r\na A 3\r\n"},
+        {"another line removed", before, "a A 2\r\n", "a A 3\r\n"},
+        {"every raised line removed", before, "b B 5\r\nc C 0\r\n", "b B 5\r\nc C 0\r\n"},
+        {"a copy as saved below", before, "a A 2\r\na A 2\r\nb B 5\r\n",
+         "a A 3\r\na A 2\r\nb B 5\r\n"},
+        {"a copy with the first count above", before, "a A 0\r\na A 2\r\nb B 5\r\n",
+         "a A 0\r\na A 3\r\nb B 5\r\n"},
+        {"a copy with the first count below", before, "a A 2\r\nb B 5\r\na A 0\r\n",
+         "a A 3\r\nb B 5\r\na A 0\r\n"},
+        {"a copy in the old copy", before, "a A 0\r\na A 0\r\nb B 5\r\n",
+         "a A 3\r\na A 0\r\nb B 5\r\n"},
+        {"unreadable", before, "a A 2\r\nb B\r\n", nullptr},
+        {"saved again as UTF-8", kanji, "犬 いぬ 2\n猫 ねこ 5\n", "犬 いぬ 3\n猫 ねこ 5\n"},
+        {"the old copy saved as UTF-8 with a mark", kanji, "\xef\xbb\xbf犬 いぬ 0\r\n猫 ねこ 5\r\n",
+         "\xef\xbb\xbf犬 いぬ 3\r\n猫 ねこ 5\r\n"},
+        {"UTF-8 saved again as Shift_JIS", "犬 いぬ 0\n猫 ねこ 5\n",
+         Cp932("犬 いぬ 2\r\n猫 ねこ 5\r\n"), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(m_path, c.before);
+        auto set = LoadQuestionSet(m_path);
+        for (int i = 0; i < 2; ++i) {
+            set->At(0)->AddCorrect();
+            set->Save();
+        }
+        WriteBytes(m_path, c.edited);
+        fs::last_write_time(PathOf(m_path),
+                            fs::last_write_time(PathOf(m_path)) + std::chrono::seconds(2));
+        set->At(0)->AddCorrect();
+        if (!c.expected) {
+            EXPECT_THROW(set->Save(), CpException);
+            EXPECT_EQ(ReadBytes(m_path), c.edited);
+            continue;
+        }
+        set->Save();
+        const std::string expected = *c.expected ? c.expected : Cp932("犬 いぬ 3\r\n猫 ねこ 5\r\n");
+        EXPECT_EQ(ReadBytes(m_path), expected);
+        set->Save(); // nothing more to carry
+        EXPECT_EQ(ReadBytes(m_path), expected);
+    }
+}
+
 TEST_F(QuestionSetFile, UnreadablePathIsNeverSavedOver) {
     const fs::path missing = m_dir.Path() / "missing.krb", folder = m_dir.Path() / "folder.krb";
     fs::create_directory(folder);
