@@ -17,6 +17,11 @@ public:
     // File > open: choose a file, save the set in use, read the chosen one and
     // show its first question.
     void OpenSet();
+    // Enter in the answer box: judges the reply (a right one is saved).
+    void CheckAnswer();
+    // The next-question button: asks the next question. A set left without
+    // questions (emptied in an editor) ends the drill as a failed open does.
+    void NextQuestion();
     // The close box, Alt+F4 and File > exit: saves the set in use. False when
     // the save failed and the learner keeps the window to keep the progress.
     bool MayClose();
@@ -30,6 +35,8 @@ public:
     void StopAsking();
 
 private:
+    // Runs a session step; an error it lets out is shown, and the drill goes on.
+    template <typename Step> void Guarded(Step step);
     // A failed save's message, then `question` (asks whether to go on anyway).
     bool GoOnAfterFailedSave(const char* question);
 
