@@ -343,10 +343,14 @@ QuestionSetFile::Carry QuestionSetFile::CollectCarried(const QuestionSet& set) c
              progress != m_progress.end() ? progress->second : RunProgress{m_savedCounts[i], 0},
              record == set.m_followed});
     }
+    ProbeKeys(set, carry);
+    return carry;
+}
 
-    // Which file encoding comes back is known only once the file is read:
-    // each key is looked for in the set's bytes and in those of the other
-    // encoding, when it has any.
+// Which encoding the changed file has is known only once it is read: each key
+// is looked for in the set's bytes and in those of the other encoding, when
+// it has any.
+void QuestionSetFile::ProbeKeys(const QuestionSet& set, Carry& carry) {
     const auto probeOf = [&carry](const RecordKey& key) {
         std::size_t probe = carry.probes.Find(key);
         if (probe == RecordIndex::npos) {
@@ -368,7 +372,6 @@ QuestionSetFile::Carry QuestionSetFile::CollectCarried(const QuestionSet& set) c
                 probeOf(RecordKey(carry.converted.back().first, carry.converted.back().second));
         }
     }
-    return carry;
 }
 
 void QuestionSetFile::Reread(QuestionSet& set, Carry& carry, ChangedContent& fresh) {

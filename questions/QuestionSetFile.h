@@ -55,6 +55,7 @@ private:
     // The merge of a changed file, in its steps.
     void MergeChangedFile(QuestionSet& set);
     Carry CollectCarried(const QuestionSet& set) const;
+    static void ProbeKeys(const QuestionSet& set, Carry& carry);
     static void Reread(QuestionSet& set, Carry& carry, ChangedContent& fresh);
     static void NumberOldOccurrences(const QuestionSet& set, Carry& carry);
     static void PlaceCarried(Carry& carry, const std::vector<int>& counts);

@@ -224,6 +224,8 @@ TEST_F(QuestionSetFile, AMergeCarriesTheRunIntoWhatTheEditorWrote) {
         if (!c.expected) {
             EXPECT_THROW(set->Save(), CpException);
             EXPECT_EQ(ReadBytes(m_path), c.edited);
+            EXPECT_EQ(set->Size(), 2u); // the set as it was, its counts too
+            EXPECT_EQ(set->At(0)->GetCorrectCount(), 3);
             continue;
         }
         set->Save();
