@@ -236,6 +236,45 @@ TEST_F(QuestionSetFile, AMergeCarriesTheRunIntoWhatTheEditorWrote) {
     }
 }
 
+// A merge keeps the set's own records for unchanged lines: whatever the editor
+// did, the set then holds exactly what the file holds.
+TEST_F(QuestionSetFile, AfterAMergeTheSetIsWhatTheFileHolds) {
+    const auto line = [](int i, const char* answer, int count) {
+        return "q" + std::to_string(i) + " " + answer + " " + std::to_string(count) + "\r\n";
+    };
+    std::string before, removed = "new n 4\r\n", reversed, changed;
+    for (int i = 0; i < 60; ++i) {
+        before += line(i, "a", 0);
+        if (i < 10 || i >= 40) { // 30 lines removed, more than a merge steps over at once
+            removed += line(i, "a", i == 50 ? 1 : i % 3);
+        }
+        reversed += line(59 - i, "a", i == 9 ? 2 : 0);
+        changed += line(i, i == 50 ? "a" : "b", i == 50 ? 3 : 0);
+    }
+    WriteBytes(m_path, before);
+    auto set = LoadQuestionSet(m_path);
+    int expected = 1; // q50's count
+    set->At(50)->AddCorrect();
+    set->Save();
+    for (const std::string& edited : {removed, reversed, changed, before}) {
+        WriteBytes(m_path, edited);
+        fs::last_write_time(PathOf(m_path),
+                            fs::last_write_time(PathOf(m_path)) + std::chrono::seconds(2));
+        for (std::size_t i = 0; i < set->Size(); ++i) {
+            if (set->At(i)->GetQuestion() == "q50") {
+                set->At(i)->AddCorrect();
+            }
+        }
+        set->Save();
+        ++expected; // the last one, the first file again, is an old copy: it gets all back
+        const auto saved = LoadQuestionSet(m_path);
+        EXPECT_EQ(TextOf(*set), TextOf(*saved));
+        EXPECT_NE(TextOf(*saved).find("q50 a " + std::to_string(expected) + "\n"),
+                  std::string::npos)
+            << TextOf(*saved);
+    }
+}
+
 TEST_F(QuestionSetFile, UnreadablePathIsNeverSavedOver) {
     const fs::path missing = m_dir.Path() / "missing.krb", folder = m_dir.Path() / "folder.krb";
     fs::create_directory(folder);
