@@ -53,10 +53,12 @@ public:
     // Writes the records, in list order, back to the path, replacing the file
     // only once the new content is safely on disk, and only when a count was
     // raised since the last read or save. A file that another program changed
-    // in the meantime is read again first and the raises not saved yet are
-    // added to its records; a record that holds again the count it had before
-    // this run raised it was written back from an old copy and gets all of
-    // this run's raises back. The set then holds that content (see Replaced).
+    // in the meantime is read again first, even with nothing raised once this
+    // run saved raises, and the raises not saved yet are added to its records;
+    // a record that holds again the count it had before this run raised it,
+    // and no copy of it the count last saved, was written back from an old
+    // copy and gets all of this run's raises back. The set then holds that
+    // content (see Replaced).
     // Throws CpException when the file cannot be written, or when it was
     // changed and cannot be read. Does nothing for a set whose file could not
     // be read, or for a sharing set.
