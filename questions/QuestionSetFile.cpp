@@ -465,13 +465,15 @@ void QuestionSetFile::NumberOldOccurrences(const QuestionSet& set, Carry& carry)
 void QuestionSetFile::PlaceCarried(Carry& carry, const std::vector<int>& counts) {
     for (Carry::Group& group : carry.groups) {
         std::vector<bool> taken(group.lines.size());
+        const std::size_t lines = group.lines.size();
         const auto place = [&](auto holds, bool anyOccurrence, bool oldCopy) {
             for (const std::size_t r : group.records) {
                 Carry::Record& record = carry.records[r];
-                for (std::size_t k = 0; k < group.lines.size() && record.line == npos; ++k) {
-                    const bool same = k == record.occurrence || group.lines.size() == 1;
-                    if (!taken[k] && (anyOccurrence || same) &&
-                        holds(record, counts[group.lines[k]])) {
+                const std::size_t same = lines == 1 ? 0 : record.occurrence;
+                const std::size_t from = anyOccurrence ? 0 : same;
+                const std::size_t to = anyOccurrence ? lines : std::min(same + 1, lines);
+                for (std::size_t k = from; k < to && record.line == npos; ++k) {
+                    if (!taken[k] && holds(record, counts[group.lines[k]])) {
                         taken[k] = true;
                         record.line = group.lines[k];
                         record.oldCopy = oldCopy;
