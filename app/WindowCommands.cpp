@@ -57,6 +57,31 @@ void WindowCommands::OpenSet(std::string path) {
     }
 }
 
+void WindowCommands::CheckAnswer() {
+    Guarded([this] { m_session.CheckAnswer(); });
+}
+
+void WindowCommands::NextQuestion() {
+    if (m_session.HasSet() && !m_session.HasQuestions()) {
+        // What a failed open leaves: nothing is lost, as the set holds no record.
+        ReturnToStart();
+        m_window.ShowWarning(strings::kUnexpectedError);
+        return;
+    }
+    Guarded([this] { m_session.ShowNextQuestion(); });
+}
+
+template <typename Step> void WindowCommands::Guarded(Step step) {
+    // Nothing of the toolkits' event loops may see an exception: it would end the program.
+    try {
+        step();
+    } catch (const CpException& error) {
+        m_window.ShowWarning(error.BuildMessage());
+    } catch (...) {
+        m_window.ShowWarning(strings::kUnexpectedError);
+    }
+}
+
 bool WindowCommands::MayClose() {
     return GoOnAfterFailedSave(strings::kCloseAnyway);
 }

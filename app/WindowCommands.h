@@ -20,6 +20,11 @@ public:
     // The same for a file given without the dialog (dropped on the window):
     // every step after the choice.
     void OpenSet(std::string path);
+    // Enter in the answer box: judges the reply (a right one is saved).
+    void CheckAnswer();
+    // The next-question button: asks the next question. A set left without
+    // questions (emptied in an editor) ends the drill as a failed open does.
+    void NextQuestion();
     // The close box, Alt+F4 and File > exit: saves the set in use. False when
     // the save failed and the learner keeps the window to keep the progress.
     bool MayClose();
@@ -33,6 +38,8 @@ public:
     void StopAsking();
 
 private:
+    // Runs a session step; an error it lets out is shown, and the drill goes on.
+    template <typename Step> void Guarded(Step step);
     // A failed save's message, then `question` (asks whether to go on anyway).
     bool GoOnAfterFailedSave(const char* question);
 

@@ -29,6 +29,9 @@ public:
     // The same, `times` times over.
     void AddCorrect(int times);
     int GetCorrectCount() const { return m_correctCount; }
+    // The count that a changed file now holds on this record's line: the file
+    // layer keeps a record whose line kept its question and answer.
+    void SetCorrectCount(int count) { m_correctCount = count; }
 
     // "question answer count", without the line break.
     std::string ToLine() const;

@@ -61,7 +61,6 @@ Question* QuestionSet::EmplaceRead(std::string_view question, std::string_view a
     }
     void* place = m_arena->Allocate(sizeof(Question), alignof(Question));
     auto* record = new (place) Question(Question::FromLine{}, question, answer, count);
-    m_questions.push_back(record);
     ++m_arenaRecords;
     return record;
 }
@@ -70,16 +69,22 @@ void QuestionSet::ThrowSharingAppend() {
     throw std::logic_error("a sharing set cannot take over a record");
 }
 
-void QuestionSet::TakeRecordsOf(QuestionSet& fresh) {
-    DestroyReadRecords();
-    m_questions = std::move(fresh.m_questions);
-    fresh.m_questions.clear();
-    m_arena = std::move(fresh.m_arena);
-    m_arenaRecords = std::exchange(fresh.m_arenaRecords, 0);
-    m_appended = std::move(fresh.m_appended);
-    m_unreadable = fresh.m_unreadable;
-    m_writable = fresh.m_writable;
-    m_encoding = fresh.m_encoding;
+void QuestionSet::AdoptRecords(std::vector<Question*> records, std::unique_ptr<RecordArena> made,
+                               const std::vector<Question*>& dropped, bool keptOwn) {
+    if (keptOwn) {
+        m_arena->TakeBlocksOf(*made);
+        for (Question* record : dropped) {
+            record->~Question();
+        }
+        m_arenaHoles += dropped.size();
+    } else {
+        DestroyReadRecords();
+        m_arena = std::move(made);
+        m_arenaHoles = 0;
+    }
+    m_appended.clear();
+    m_questions = std::move(records);
+    m_arenaRecords = m_questions.size();
 }
 
 Question* QuestionSet::PickNext() {

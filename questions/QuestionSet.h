@@ -38,7 +38,8 @@ public:
     void Append(std::unique_ptr<Question> question);
 
     bool IsUnreadable() const { return m_unreadable; }
-    // Whether the file looked writable when it was read.
+    // Whether the file looked writable when the set was opened; a save that
+    // takes over a changed file leaves it as it was.
     bool IsWritable() const { return m_writable && !m_unreadable; }
     TextEncoding GetEncoding() const { return m_encoding; }
 
@@ -52,10 +53,12 @@ public:
     // Writes the records, in list order, back to the path, replacing the file
     // only once the new content is safely on disk, and only when a count was
     // raised since the last read or save. A file that another program changed
-    // in the meantime is read again first and the raises not saved yet are
-    // added to its records; a record that holds again the count it had before
-    // this run raised it was written back from an old copy and gets all of
-    // this run's raises back. The set then holds that content (see Replaced).
+    // in the meantime is read again first, even with nothing raised once this
+    // run saved raises, and the raises not saved yet are added to its records;
+    // a record that holds again the count it had before this run raised it,
+    // and no copy of it the count last saved, was written back from an old
+    // copy and gets all of this run's raises back. The set then holds that
+    // content (see Replaced).
     // Throws CpException when the file cannot be written, or when it was
     // changed and cannot be read. Does nothing for a set whose file could not
     // be read, or for a sharing set.
@@ -84,12 +87,16 @@ private:
     friend class QuestionSetFile;
 
     [[noreturn]] static void ThrowSharingAppend();
-    // A record of the file, made in the set's own memory; these come before
-    // any appended one.
+    // A record of the file, made in the set's own memory; the caller lists it
+    // at once, before any appended one.
     Question* EmplaceRead(std::string_view question, std::string_view answer, int count);
     void DestroyReadRecords();
-    // The records of `fresh`, and its file's properties, become this set's.
-    void TakeRecordsOf(QuestionSet& fresh);
+    // The records of a changed file become this set's, in its order: some are
+    // this set's own, kept (`keptOwn`), the others were made in `made`.
+    // `dropped` are the own ones the file no longer has; without `keptOwn`
+    // every own one goes.
+    void AdoptRecords(std::vector<Question*> records, std::unique_ptr<RecordArena> made,
+                      const std::vector<Question*>& dropped, bool keptOwn);
 
     std::vector<Question*> m_questions;
     std::string m_path;
@@ -97,6 +104,7 @@ private:
     // and those appended one by one.
     std::unique_ptr<RecordArena> m_arena;
     std::size_t m_arenaRecords = 0; // the first ones of the list
+    std::size_t m_arenaHoles = 0;   // places of records dropped while the arena stayed
     std::vector<std::unique_ptr<Question>> m_appended;
     bool m_ownsQuestions = true;
     bool m_unreadable = false;

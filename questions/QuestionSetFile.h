@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+class TextFileReader;
+
 // Reads a question-set file, code page 932 or UTF-8: one record per line
 // (question, answer, count), up to the first empty line or a 0x1A byte. A line
 // it cannot take throws CpException naming the line, and so does a file in
@@ -29,11 +31,36 @@ public:
     static void Save(QuestionSet& set);
 
 private:
+    // This run's right answers already in the file, for the records that
+    // have any, with the count each had before this run raised it: a changed
+    // file whose record holds that count again is an old copy written back,
+    // and the answers are put back on it.
+    struct RunProgress {
+        int countBefore;
+        int savedRaises;
+    };
+    struct Carry;
+    struct ChangedContent;
+
     static std::unique_ptr<QuestionSet> UnreadableSet(const std::string& path);
     // The file's part of a set, made for a set built in memory on its first save.
     static QuestionSetFile& Of(QuestionSet& set);
+    // Reads the lines of an open file into this object; `make` gives each
+    // line's record. Throws CpException naming a line it cannot take.
+    template <typename Make>
+    void ReadLines(TextFileReader& reader, std::vector<Question*>& records, Make&& make);
     bool HasRaisedCounts(const QuestionSet& set) const;
+    bool ChangedOnDisk(const QuestionSet& set) const;
+
+    // The merge of a changed file, in its steps.
     void MergeChangedFile(QuestionSet& set);
+    Carry CollectCarried(const QuestionSet& set) const;
+    static void ProbeKeys(const QuestionSet& set, Carry& carry);
+    static void Reread(QuestionSet& set, Carry& carry, ChangedContent& fresh);
+    static void NumberOldOccurrences(const QuestionSet& set, Carry& carry);
+    static void PlaceCarried(Carry& carry, const std::vector<int>& counts);
+    void AdoptContent(QuestionSet& set, const Carry& carry, ChangedContent& fresh);
+
     void Write(QuestionSet& set);
 
     bool m_lastLineCut = false;            // a 0x1A cut the last line: its own end is written back
@@ -42,15 +69,7 @@ private:
     std::unordered_map<const Question*, std::string> m_lineTails;
     // Everything after the last record the reader took, written back verbatim.
     std::string m_untakenRest;
-    std::vector<int> m_savedCounts; // by record, as last read or saved
-    // This run's right answers already in the file, for the records that
-    // have any, by index, with the count each had before this run raised it:
-    // a changed file whose record holds that count again is an old copy
-    // written back, and the answers are put back on it.
-    struct RunProgress {
-        int countBefore;
-        int savedRaises;
-    };
-    std::unordered_map<std::size_t, RunProgress> m_progress;
-    FileStamp m_stamp; // the file as last read or saved
+    std::vector<int> m_savedCounts;                          // by record, as last read or saved
+    std::unordered_map<std::size_t, RunProgress> m_progress; // by record index
+    FileStamp m_stamp;                                       // the file as last read or saved
 };

@@ -49,3 +49,13 @@ void RecordArena::NewBlock(std::size_t atLeast) {
     m_left = block.size;
     m_blocks.push_back(std::move(block));
 }
+
+void RecordArena::TakeBlocksOf(RecordArena& other) {
+    m_blocks.reserve(m_blocks.size() + other.m_blocks.size());
+    for (Block& block : other.m_blocks) {
+        m_blocks.push_back(std::move(block));
+    }
+    other.m_blocks.clear();
+    other.m_next = nullptr;
+    other.m_left = 0;
+}

@@ -32,6 +32,10 @@ public:
         return place;
     }
 
+    // The blocks of `other`, and the records in them, go with this arena from
+    // now on; `other` is left empty.
+    void TakeBlocksOf(RecordArena& other);
+
 private:
     static constexpr std::size_t kBlock = 256 * 1024;
 

@@ -38,8 +38,8 @@ public:
     }
     bool IsEmpty() const { return m_groups.empty(); }
     // The group of the record's key, or npos.
-    std::size_t Find(const Question* record) const {
-        const RecordKey key = KeyOf(record);
+    std::size_t Find(const Question* record) const { return Find(KeyOf(record)); }
+    std::size_t Find(const RecordKey& key) const {
         const std::uint64_t print = Print(key);
         if ((m_bits[print / 64] & (std::uint64_t{1} << (print % 64))) == 0) {
             return npos;

@@ -54,6 +54,10 @@ void QuizSession::Save() {
     followReplaced();
 }
 
+bool QuizSession::HasQuestions() const {
+    return m_set && m_set->Size() > 0;
+}
+
 bool QuizSession::IsSetWritable() const {
     return m_set && m_set->IsWritable();
 }

@@ -36,6 +36,8 @@ public:
     void CheckAnswer();
 
     bool HasSet() const { return m_set != nullptr; }
+    // Whether there is a question to ask (false without a set).
+    bool HasQuestions() const;
     // Whether the set in use can be saved to its file (false without a set).
     bool IsSetWritable() const;
 

@@ -309,14 +309,14 @@ void CKirabelDlg::reject() {
 
 void CKirabelDlg::OnOK() {
     m_sessionEnding = false; // the logout did not happen: the learner is back
-    m_session.CheckAnswer();
+    m_commands.CheckAnswer();
 }
 
 void CKirabelDlg::OnCancel() {}
 
 void CKirabelDlg::OnNextButton() {
     m_sessionEnding = false;
-    m_session.ShowNextQuestion();
+    m_commands.NextQuestion();
 }
 
 void CKirabelDlg::OnFileOpenSet() {

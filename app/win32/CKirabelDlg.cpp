@@ -358,13 +358,13 @@ bool CKirabelDlg::OnCommand(UINT id) {
 }
 
 void CKirabelDlg::OnOK() {
-    m_session.CheckAnswer();
+    m_commands.CheckAnswer();
 }
 
 void CKirabelDlg::OnCancel() {}
 
 void CKirabelDlg::OnNextButton() {
-    m_session.ShowNextQuestion();
+    m_commands.NextQuestion();
 }
 
 void CKirabelDlg::OnFileOpenSet() {

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -49,10 +51,24 @@ public:
         return yes;
     }
     void ClearFocus() override { Log("clear focus"); }
+    // A toolkit call that fails, as one may for reasons of its own.
+    void SetQuestionText(const std::string& t) override {
+        if (failing) {
+            throw std::runtime_error("the label failed");
+        }
+        RecordingOwner::SetQuestionText(t);
+    }
+    std::string GetAnswerBoxText() override {
+        if (failing) {
+            throw std::runtime_error("the answer box failed");
+        }
+        return RecordingOwner::GetAnswerBoxText();
+    }
 
     std::deque<std::string> choices;
     std::vector<std::string> warnings, asked;
     bool chooserThrows = false;
+    bool failing = false;
     bool yes = false;
 };
 
@@ -125,6 +141,13 @@ protected:
         m_window.warnings.clear();
         Take();
         return first;
+    }
+
+    // What an editor does: writes the file, with a modification time of its own.
+    void EditOutside(const std::string& bytes) {
+        WriteBytes(m_set, bytes);
+        fs::last_write_time(PathOf(m_set),
+                            fs::last_write_time(PathOf(m_set)) + std::chrono::seconds(2));
     }
 
     TempDir m_dir;
@@ -306,6 +329,72 @@ TEST_F(WindowCommandsTest, SaveAtSessionEndNeverAsks) {
     EXPECT_EQ(Take(), "");
     EXPECT_TRUE(m_window.warnings.empty());
     EXPECT_TRUE(m_window.asked.empty());
+}
+
+// Every way a run ends saves once more: an old copy that an editor wrote back
+// after the last right answer gets this run's answers back.
+TEST_F(WindowCommandsTest, EveryEndUndoesAnOldCopyWrittenAfterTheLastAnswer) {
+    const std::string other = Write("other.krb", SetFile(5, 5));
+    const std::pair<const char*, std::function<void()>> ends[] = {
+        {"close", [&] { EXPECT_TRUE(m_commands.MayClose()); }},
+        {"open another set", [&] { Open(other); }},
+        {"end of the desktop session", [&] { EXPECT_TRUE(m_commands.SaveAtSessionEnd()); }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        WriteBytes(m_set, SetFile(0, 0));
+        const int first = AnswerFirstRight();
+        EditOutside(SetFile(0, 0));
+        end();
+        EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
+        EXPECT_TRUE(m_window.asked.empty());
+        m_session.Reset();
+    }
+    // Unreadable at that moment: a failed save, which closing asks about.
+    AnswerFirstRight();
+    EditOutside("x\r\n");
+    EXPECT_FALSE(m_commands.MayClose());
+    EXPECT_EQ(m_window.asked,
+              std::vector<std::string>{"問題集ファイルが他のプログラムで変更されていて、"
+                                       "読み込めません。\n  -問題集ファイル読み込みに"
+                                       "失敗しました：1行目\n  -トークンが有りません。\n" +
+                                       kCloseAnyway});
+}
+
+// A set emptied in an editor: the next question finds none, and the window
+// goes back to its first state, as after an open of an empty set.
+TEST_F(WindowCommandsTest, ASetEmptiedInAnEditorEndsTheDrillAsAFailedOpen) {
+    Open(m_set);
+    EditOutside("");
+    m_window.box = kAnswers[Shown()];
+    m_commands.CheckAnswer(); // the merge takes the empty file over
+    EXPECT_NE(m_window.calls.find("right 1"), std::string::npos);
+    Take();
+    m_commands.NextQuestion();
+    EXPECT_EQ(Take(), kStart + "warning " + kUnexpected + "|");
+    EXPECT_FALSE(m_session.HasSet());
+    EXPECT_TRUE(m_commands.MayClose());
+    EXPECT_EQ(ReadBytes(m_set), "");
+}
+
+// Any other error inside a command is shown, and the drill goes on.
+TEST_F(WindowCommandsTest, AnErrorInsideACommandIsShownAndTheDrillGoesOn) {
+    Open(m_set);
+    const std::pair<const char*, void (WindowCommands::*)()> commands[] = {
+        {"check", &WindowCommands::CheckAnswer},
+        {"next question", &WindowCommands::NextQuestion},
+    };
+    for (const auto& [name, command] : commands) {
+        SCOPED_TRACE(name);
+        m_window.warnings.clear();
+        m_window.failing = true;
+        (m_commands.*command)();
+        EXPECT_EQ(m_window.warnings, std::vector<std::string>{kUnexpected});
+        m_window.failing = false;
+        (m_commands.*command)();
+        EXPECT_EQ(m_window.warnings.size(), 1u);
+        EXPECT_TRUE(m_session.HasSet());
+    }
 }
 
 } // namespace

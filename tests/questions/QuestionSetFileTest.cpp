@@ -176,6 +176,105 @@ TEST_F(QuestionSetFile, ASaveWithNothingRaisedLeavesTheFileAlone) {
     EXPECT_EQ(ReadBytes(m_path), "q  a 007\r\n");
 }
 
+// A run answers a line right twice (both saved), an editor writes the file,
+// the run answers the line right once more and saves.
+TEST_F(QuestionSetFile, AMergeCarriesTheRunIntoWhatTheEditorWrote) {
+    const std::string before = "a A 0\r\nb B 5\r\n", kanji = Cp932("犬 いぬ 0\r\n猫 ねこ 5\r\n");
+    struct Case {
+        const char* name;
+        std::string before;
+        std::string edited;   // what the editor wrote over "a A 2" (or 犬 いぬ 2)
+        const char* expected; // null: the save fails, the file stays as written
+    };
+    const Case cases[] = {
+        {"nothing but the counts as saved", before, "a A 2\r\nb B 5\r\n", "a A 3\r\nb B 5\r\n"},
+        {"the old copy", before, before, "a A 3\r\nb B 5\r\n"},
+        {"a count set by hand", before, "a A 10\r\nb B 5\r\n", "a A 11\r\nb B 5\r\n"},
+        {"lines moved", before, "b B 5\r\nc C 1\r\na A 2\r\n", "b B 5\r\nc C 1\r\na A 3\r\n"},
+        {"the old copy moved", before, "b B 5\r\na A 0\r\n", "b B 5\r\na A 3\r\n"},
+        {"another line removed", before, "a A 2\r\n", "a A 3\r\n"},
+        {"every raised line removed", before, "b B 5\r\nc C 0\r\n", "b B 5\r\nc C 0\r\n"},
+        {"a copy as saved below", before, "a A 2\r\na A 2\r\nb B 5\r\n",
+         "a A 3\r\na A 2\r\nb B 5\r\n"},
+        {"a copy with the first count above", before, "a A 0\r\na A 2\r\nb B 5\r\n",
+         "a A 0\r\na A 3\r\nb B 5\r\n"},
+        {"a copy with the first count below", before, "a A 2\r\nb B 5\r\na A 0\r\n",
+         "a A 3\r\nb B 5\r\na A 0\r\n"},
+        {"a copy in the old copy", before, "a A 0\r\na A 0\r\nb B 5\r\n",
+         "a A 3\r\na A 0\r\nb B 5\r\n"},
+        {"unreadable", before, "a A 2\r\nb B\r\n", nullptr},
+        {"saved again as UTF-8", kanji, "犬 いぬ 2\n猫 ねこ 5\n", "犬 いぬ 3\n猫 ねこ 5\n"},
+        {"the old copy saved as UTF-8 with a mark", kanji, "\xef\xbb\xbf犬 いぬ 0\r\n猫 ねこ 5\r\n",
+         "\xef\xbb\xbf犬 いぬ 3\r\n猫 ねこ 5\r\n"},
+        {"UTF-8 saved again as Shift_JIS", "犬 いぬ 0\n猫 ねこ 5\n",
+         Cp932("犬 いぬ 2\r\n猫 ねこ 5\r\n"), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(m_path, c.before);
+        auto set = LoadQuestionSet(m_path);
+        for (int i = 0; i < 2; ++i) {
+            set->At(0)->AddCorrect();
+            set->Save();
+        }
+        WriteBytes(m_path, c.edited);
+        fs::last_write_time(PathOf(m_path),
+                            fs::last_write_time(PathOf(m_path)) + std::chrono::seconds(2));
+        set->At(0)->AddCorrect();
+        if (!c.expected) {
+            EXPECT_THROW(set->Save(), CpException);
+            EXPECT_EQ(ReadBytes(m_path), c.edited);
+            EXPECT_EQ(set->Size(), 2u); // the set as it was, its counts too
+            EXPECT_EQ(set->At(0)->GetCorrectCount(), 3);
+            continue;
+        }
+        set->Save();
+        const std::string expected = *c.expected ? c.expected : Cp932("犬 いぬ 3\r\n猫 ねこ 5\r\n");
+        EXPECT_EQ(ReadBytes(m_path), expected);
+        set->Save(); // nothing more to carry
+        EXPECT_EQ(ReadBytes(m_path), expected);
+    }
+}
+
+// A merge keeps the set's own records for unchanged lines: whatever the editor
+// did, the set then holds exactly what the file holds.
+TEST_F(QuestionSetFile, AfterAMergeTheSetIsWhatTheFileHolds) {
+    const auto line = [](int i, const char* answer, int count) {
+        return "q" + std::to_string(i) + " " + answer + " " + std::to_string(count) + "\r\n";
+    };
+    std::string before, removed = "new n 4\r\n", reversed, changed;
+    for (int i = 0; i < 60; ++i) {
+        before += line(i, "a", 0);
+        if (i < 10 || i >= 40) { // 30 lines removed, more than a merge steps over at once
+            removed += line(i, "a", i == 50 ? 1 : i % 3);
+        }
+        reversed += line(59 - i, "a", i == 9 ? 2 : 0);
+        changed += line(i, i == 50 ? "a" : "b", i == 50 ? 3 : 0);
+    }
+    WriteBytes(m_path, before);
+    auto set = LoadQuestionSet(m_path);
+    int expected = 1; // q50's count
+    set->At(50)->AddCorrect();
+    set->Save();
+    for (const std::string& edited : {removed, reversed, changed, before}) {
+        WriteBytes(m_path, edited);
+        fs::last_write_time(PathOf(m_path),
+                            fs::last_write_time(PathOf(m_path)) + std::chrono::seconds(2));
+        for (std::size_t i = 0; i < set->Size(); ++i) {
+            if (set->At(i)->GetQuestion() == "q50") {
+                set->At(i)->AddCorrect();
+            }
+        }
+        set->Save();
+        ++expected; // the last one, the first file again, is an old copy: it gets all back
+        const auto saved = LoadQuestionSet(m_path);
+        EXPECT_EQ(TextOf(*set), TextOf(*saved));
+        EXPECT_NE(TextOf(*saved).find("q50 a " + std::to_string(expected) + "\n"),
+                  std::string::npos)
+            << TextOf(*saved);
+    }
+}
+
 TEST_F(QuestionSetFile, UnreadablePathIsNeverSavedOver) {
     const fs::path missing = m_dir.Path() / "missing.krb", folder = m_dir.Path() / "folder.krb";
     fs::create_directory(folder);

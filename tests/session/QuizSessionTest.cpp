@@ -292,6 +292,29 @@ TEST_F(Session, AnOldCopyWrittenBackGetsThisRunsAnswersBack) {
     }
 }
 
+// Closing, opening another set and the session's end all save once more, with
+// nothing left to write: an old copy written back after the last answer is undone.
+TEST_F(Session, ASaveWithNothingPendingStillUndoesAnOldCopy) {
+    WriteBytes(m_path, "a A 0\r\nb B 7\r\n");
+    Open(m_path);
+    for (int i = 0; i < 2; ++i) {
+        Reply("A");
+        m_session.ShowNextQuestion();
+    }
+    EditOutside(m_path, "a A 0\r\nb B 7\r\n");
+    m_session.Save();
+    EXPECT_EQ(ReadBytes(m_path), "a A 2\r\nb B 7\r\n");
+    EditOutside(m_path, "a A 0\r\nb B\r\n"); // not readable at that moment: a failed save
+    EXPECT_THROW(m_session.Save(), CpException);
+    EXPECT_EQ(ReadBytes(m_path), "a A 0\r\nb B\r\n");
+    EditOutside(m_path, "a A 0\r\nb B 8\r\n");
+    m_session.Save();
+    EXPECT_EQ(ReadBytes(m_path), "a A 2\r\nb B 8\r\n");
+    EditOutside(m_path, "b B 8\r\n"); // the learner's own edit is kept as it is
+    m_session.Save();
+    EXPECT_EQ(ReadBytes(m_path), "b B 8\r\n");
+}
+
 TEST_F(Session, TwoSessionsOnOneFileKeepBothRunsInEitherOrder) {
     // Duplicates: each run's raise goes to the same occurrence again.
     WriteBytes(m_path, "a A 0\r\nz Z 9\r\na A 0\r\n");
@@ -357,10 +380,12 @@ TEST_F(Session, AFailedSaveIsToldOnceAndTriedAgainAtTheNextRightAnswer) {
     EXPECT_EQ(warnings(), "warning 問題集ファイルの保存に失敗しました。\n" +
                               std::string(strings::kProgressKept) + "|");
     m_session.ShowNextQuestion();
-    Reply("A");
+    Reply("A"); // tried again, silently
+    EXPECT_EQ(ReadBytes(m_path), "a A 5\r\nc C 9\r\n");
     std::filesystem::permissions(PathOf(m_path), std::filesystem::perms::owner_all);
-    m_session.Save();
-    EXPECT_EQ(ReadBytes(m_path), "a A 7\r\nc C 9\r\n");
+    m_session.ShowNextQuestion();
+    Reply("A"); // writable again: saved with the answer
+    EXPECT_EQ(ReadBytes(m_path), "a A 8\r\nc C 9\r\n");
     EXPECT_EQ(warnings(), "");
 }
 
