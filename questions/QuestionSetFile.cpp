@@ -1,6 +1,7 @@
 #include "questions/QuestionSetFile.h"
 
 #include "questions/CpException.h"
+#include "questions/FileLock.h"
 #include "questions/FileSystem.h"
 #include "questions/Question.h"
 #include "questions/RecordIndex.h"
@@ -122,6 +123,8 @@ void QuestionSetFile::Save(QuestionSet& set) {
     if (!set.m_ownsQuestions || set.m_unreadable) {
         return;
     }
+    // No other Kirabel saves the file from the check below to the replace.
+    const FileLock lock = FileLock::ForSave(set.m_path);
     QuestionSetFile& file = Of(set);
     if (!file.HasRaisedCounts(set)) {
         return;
@@ -386,7 +389,7 @@ void QuestionSetFile::Write(QuestionSet& set) {
     writer.Write(std::string_view(chunk.get(), used));
     writer.Write(m_untakenRest);
     if (!writer.Close()) {
-        throw CpException(strings::kSaveFailed);
+        throw CpException(CpException(writer.FailureReason()), strings::kSaveFailed);
     }
     m_stamp = writer.Stamp();
     for (const std::size_t i : raised) {

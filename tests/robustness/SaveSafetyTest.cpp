@@ -3,9 +3,11 @@
 #include "questions/CpException.h"
 #include "questions/Question.h"
 #include "questions/QuestionSetFile.h"
+#include "res/Strings.h"
 #include "tests/TestSupport.h"
 
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
@@ -102,6 +104,7 @@ void SetSoftLimit(int resource, rlim_t value) {
 struct Fault {
     const char* name;
     std::function<void(const fs::path&)> inject, lift;
+    std::string reason; // the failed save's second line
 };
 
 // Runs in a child process, where lowered limits die with it; complains on stderr.
@@ -123,7 +126,8 @@ int SaveUnderFault(const Fault& fault, const fs::path& file) {
         set->Save();
         expect(false, "no error");
     } catch (const CpException& error) {
-        expect(error.BuildMessage() == kSaveFailed + "\n", "wrong message");
+        expect(error.BuildMessage() == kSaveFailed + "\n  -" + fault.reason + "\n",
+               "wrong message");
     }
     fault.lift(file);
     expect(existed ? ReadBytes(file) == original : !fs::exists(file), "file changed");
@@ -145,7 +149,8 @@ TEST(WriteFailure, SaveReportsItAndKeepsTheFile) {
              std::signal(SIGXFSZ, SIG_IGN);
              SetSoftLimit(RLIMIT_FSIZE, 100000); // the new file has about 330 kB
          },
-         [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); }},
+         [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); },
+         std::strerror(EFBIG)}, // no reason of its own: the system's words
         // A hard-linked file is written in place; room is reserved before the
         // first byte is overwritten.
         {"disk full, hard-linked",
@@ -154,11 +159,12 @@ TEST(WriteFailure, SaveReportsItAndKeepsTheFile) {
              std::signal(SIGXFSZ, SIG_IGN);
              SetSoftLimit(RLIMIT_FSIZE, 100000);
          },
-         [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); }},
+         [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); }, std::strerror(EFBIG)},
         {"folder removed", [](const fs::path& f) { fs::remove_all(f.parent_path()); },
-         [](const fs::path& f) { fs::create_directory(f.parent_path()); }},
+         [](const fs::path& f) { fs::create_directory(f.parent_path()); }, strings::kReasonGone},
         {"file made read-only", [](const fs::path& f) { fs::permissions(f, fs::perms(0444)); },
-         [](const fs::path& f) { fs::permissions(f, fs::perms(0644)); }},
+         [](const fs::path& f) { fs::permissions(f, fs::perms(0644)); },
+         strings::kReasonNotAllowed},
     };
     testsupport::TempDir dir;
     for (const Fault& fault : faults) {
