@@ -1,16 +1,20 @@
 // The learner's file under faults: saves killed at any moment, writes that
 // fail part way, narrow permissions and files reached through links.
+#include "questions/AtomicFile.h"
 #include "questions/CpException.h"
+#include "questions/FileSystem.h"
 #include "questions/Question.h"
 #include "questions/QuestionSetFile.h"
 #include "res/Strings.h"
 #include "tests/TestSupport.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -276,6 +280,151 @@ TEST(SaveKeepsTheFile, HardLinkedFileIsWrittenInPlace) {
     EXPECT_EQ(after.st_nlink, 2u);
     EXPECT_EQ(ReadBytes(twin), "q a 2 long tail\r\nr b 3\r\n");
     EXPECT_EQ(NamesIn(dir.Path()), (Names{"set.krb", "twin.krb"}));
+}
+
+// A hard-linked set is rewritten where it is. Ended at each moment of that
+// rewrite, the save leaves a set that reads whole under both names, with the
+// old counts or the new: 9 becomes 10, so a torn file would lose lines.
+AtomicFile::Moment s_killAt;
+
+TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
+    using Moment = AtomicFile::Moment;
+    constexpr int kRecords = 30000;
+    const struct {
+        Moment moment;
+        const char* name;
+        int count; // after the next read
+    } moments[] = {
+        {Moment::kCopyHalfWritten, "copy half written", 9},
+        {Moment::kCopyReady, "copy complete", 10},
+        {Moment::kReserved, "room reserved", 10},
+        {Moment::kHalfWritten, "half rewritten", 10},
+        {Moment::kWritten, "rewritten, not synced", 10},
+        {Moment::kSynced, "synced, copy not removed", 10},
+    };
+    int torn = 0;
+    for (const auto& at : moments) {
+        testsupport::TempDir dir;
+        const fs::path path = dir.Path() / "set.krb", twin = dir.Path() / "twin.krb";
+        WriteBytes(path, Lines(kRecords, 9));
+        fs::create_hard_link(path, twin);
+        s_killAt = at.moment;
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            AtomicFile::SetFaultHook([](Moment moment) {
+                if (moment == s_killAt) {
+                    ::raise(SIGKILL);
+                }
+            });
+            try {
+                LoadRaiseAllSave(path);
+            } catch (...) {
+            }
+            ::_exit(1); // only the kill may end this child
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << at.name;
+        torn += CommonCount(ReadBytes(path), kRecords) < 0;
+
+        std::unique_ptr<QuestionSet> set;
+        ASSERT_NO_THROW(set = LoadQuestionSet(path.string())) << at.name;
+        EXPECT_EQ(set->Size(), std::size_t{kRecords}) << at.name;
+        EXPECT_EQ(CommonCount(ReadBytes(path), kRecords), at.count) << at.name;
+        EXPECT_EQ(fs::hard_link_count(path), 2u) << at.name;
+        EXPECT_EQ(ReadBytes(twin), ReadBytes(path)) << at.name;
+        for (const std::string& name : NamesIn(dir.Path())) {
+            EXPECT_FALSE(name.ends_with(".copy")) << at.name << ": " << name;
+        }
+        LoadRaiseAllSave(path); // and the next save clears what is left
+        EXPECT_EQ(CommonCount(ReadBytes(twin), kRecords), at.count + 1) << at.name;
+        EXPECT_EQ(NamesIn(dir.Path()), (Names{"set.krb", "twin.krb"})) << at.name;
+    }
+    std::printf("%zu kills of an in-place save: %d left the file torn until the next read\n",
+                std::size(moments), torn);
+}
+
+// The reason on the failed save's second line, for each error a save meets.
+TEST(FailedSave, EachErrorSaysWhy) {
+    const struct {
+        int error;
+        std::string reason;
+    } errors[] = {
+        {ENOSPC, strings::kReasonNoSpace},
+        {EDQUOT, strings::kReasonNoSpace},
+        {EACCES, strings::kReasonNotAllowed},
+        {EPERM, strings::kReasonNotAllowed},
+        {EROFS, strings::kReasonNotAllowed},
+        {EWOULDBLOCK, strings::kReasonHeld},
+        {EBUSY, strings::kReasonHeld},
+        {ETXTBSY, strings::kReasonHeld},
+        {ENOENT, strings::kReasonGone},
+        {ENOTDIR, strings::kReasonGone},
+        {EIO, std::strerror(EIO)},
+        {EFBIG, std::strerror(EFBIG)},
+    };
+    for (const auto& row : errors) {
+        EXPECT_EQ(FileSystem::ReasonOf(row.error), row.reason) << std::strerror(row.error);
+    }
+}
+
+// A small disk of its own, filled up (root only: mount).
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& where) : m_path(where) {
+        fs::create_directory(m_path);
+        m_mounted = ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    ~SmallDisk() {
+        if (m_mounted) {
+            ::umount2(m_path.c_str(), MNT_DETACH);
+        }
+    }
+    bool Mounted() const { return m_mounted; }
+    void Fill() const {
+        const std::string block(4096, 'x');
+        std::FILE* filler = std::fopen((m_path / "filler").c_str(), "wb");
+        while (filler != nullptr && std::fwrite(block.data(), 1, block.size(), filler) == 4096 &&
+               std::fflush(filler) == 0) {
+        }
+        if (filler != nullptr) {
+            std::fclose(filler);
+        }
+    }
+    void Empty() const { fs::remove(m_path / "filler"); }
+
+private:
+    fs::path m_path;
+    bool m_mounted = false;
+};
+
+TEST(FullDisk, TheSaveSaysSoAndKeepsTheFile) {
+    testsupport::TempDir dir;
+    SmallDisk disk(dir.Path() / "disk");
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << "no tmpfs mount (needs root)";
+    }
+    const fs::path path = dir.Path() / "disk" / "set.krb";
+    for (const bool linked : {false, true}) {
+        WriteBytes(path, Lines(1000, 1));
+        if (linked) {
+            fs::create_hard_link(path, dir.Path() / "disk" / "twin.krb");
+        }
+        auto set = LoadQuestionSet(path.string());
+        RaiseAll(*set);
+        disk.Fill();
+        EXPECT_EQ(testsupport::MessageOf<CpException>([&] { set->Save(); }),
+                  kSaveFailed + "\n  -" + strings::kReasonNoSpace + "\n")
+            << (linked ? "hard-linked" : "plain");
+        EXPECT_EQ(ReadBytes(path), Lines(1000, 1));
+        disk.Empty();
+        set->Save();
+        EXPECT_EQ(ReadBytes(path), Lines(1000, 2));
+        fs::remove(dir.Path() / "disk" / "twin.krb");
+    }
 }
 
 } // namespace
