@@ -82,4 +82,21 @@ std::optional<unsigned long long> SaverOf(std::basic_string_view<Char> name,
     return pid;
 }
 
+// The name of the file whose copy `name` is, when it is one exactly as the
+// copy suffix on Make's name gives it; nothing for any other name. (A file
+// with more than one name may have copies under each of them.)
+template <typename Char>
+std::optional<std::basic_string<Char>> CopiedNameOf(std::basic_string_view<Char> name) {
+    const std::basic_string<Char> marker = Widen<Char>(".kirabel-");
+    const std::size_t at = name.rfind(marker);
+    if (name.size() < 2 || name[0] != '.' || at == std::basic_string_view<Char>::npos || at < 2) {
+        return std::nullopt;
+    }
+    const std::basic_string<Char> fileName(name.substr(1, at - 1));
+    if (!SaverOf<Char>(name, fileName, CopySuffix<Char>())) {
+        return std::nullopt;
+    }
+    return fileName;
+}
+
 } // namespace temporaryname

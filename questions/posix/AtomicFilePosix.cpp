@@ -515,9 +515,22 @@ void AtomicFile::RepairInterrupted(const std::string& path) {
     std::vector<std::string> copies;
     std::string newest;
     std::int64_t newestTime = 0;
+    struct stat file {};
+    if (::stat(target.c_str(), &file) != 0) {
+        ::closedir(listing);
+        return; // a file that is gone stays gone
+    }
     while (const dirent* entry = ::readdir(listing)) {
-        const std::optional<unsigned long long> pid = temporaryname::SaverOf<char>(
-            entry->d_name, fileName, temporaryname::CopySuffix<char>());
+        // A copy of this file under any of its names in this folder.
+        const std::optional<std::string> copied = temporaryname::CopiedNameOf<char>(entry->d_name);
+        struct stat other {};
+        if (!copied ||
+            (*copied != fileName && (::stat((directory + "/" + *copied).c_str(), &other) != 0 ||
+                                     other.st_dev != file.st_dev || other.st_ino != file.st_ino))) {
+            continue;
+        }
+        const std::optional<unsigned long long> pid =
+            temporaryname::SaverOf<char>(entry->d_name, *copied, temporaryname::CopySuffix<char>());
         if (!pid || *pid > INT_MAX || IsRunning(static_cast<long>(*pid))) {
             continue;
         }

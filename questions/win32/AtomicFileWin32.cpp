@@ -179,6 +179,22 @@ bool ReadWhole(const std::wstring& path, std::string& content) {
     return ok;
 }
 
+// Whether `path` names the file described by `info`.
+bool IsSameFile(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE file = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION other{};
+    const bool same = ::GetFileInformationByHandle(file, &other) &&
+                      other.dwVolumeSerialNumber == info.dwVolumeSerialNumber &&
+                      other.nFileIndexHigh == info.nFileIndexHigh &&
+                      other.nFileIndexLow == info.nFileIndexLow;
+    ::CloseHandle(file);
+    return same;
+}
+
 // The path a save writes: a file with one name is reached through its links.
 std::wstring TargetOf(const std::wstring& path, HANDLE probe, bool oneName) {
     std::wstring final = oneName ? LongPath::FinalOf(probe) : L"";
@@ -596,15 +612,21 @@ void AtomicFile::RepairInterrupted(const std::string& path) {
     std::wstring newest;
     FILETIME newestTime{};
     WIN32_FIND_DATAW entry{};
-    const HANDLE listing = ::FindFirstFileExW(
-        (folder + L"\\" + temporaryname::Prefix<wchar_t>(fileName) + L"*").c_str(), FindExInfoBasic,
-        &entry, FindExSearchNameMatch, nullptr, 0);
+    const HANDLE listing =
+        ::FindFirstFileExW((folder + L"\\.*" + temporaryname::CopySuffix<wchar_t>()).c_str(),
+                           FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
     if (listing == INVALID_HANDLE_VALUE) {
         return;
     }
     do {
+        // A copy of this file under any of its names in this folder.
+        const std::optional<std::wstring> copied =
+            temporaryname::CopiedNameOf<wchar_t>(entry.cFileName);
+        if (!copied || (*copied != fileName && !IsSameFile(folder + L"\\" + *copied, info))) {
+            continue;
+        }
         const std::optional<unsigned long long> pid = temporaryname::SaverOf<wchar_t>(
-            entry.cFileName, fileName, temporaryname::CopySuffix<wchar_t>());
+            entry.cFileName, *copied, temporaryname::CopySuffix<wchar_t>());
         constexpr DWORD kNotOurs =
             FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT;
         if (!pid || *pid > MAXDWORD || (entry.dwFileAttributes & kNotOurs) != 0 ||
