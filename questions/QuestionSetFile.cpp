@@ -123,12 +123,12 @@ void QuestionSetFile::Save(QuestionSet& set) {
     if (!set.m_ownsQuestions || set.m_unreadable) {
         return;
     }
-    // No other Kirabel saves the file from the check below to the replace.
-    const FileLock lock = FileLock::ForSave(set.m_path);
     QuestionSetFile& file = Of(set);
     if (!file.HasRaisedCounts(set)) {
         return;
     }
+    // No other Kirabel saves the file from the check below to the replace.
+    const FileLock lock = FileLock::ForSave(set.m_path);
     if (file.m_stamp.valid) {
         const FileStamp now = FileSystem::StampOf(set.m_path);
         // A file that is gone is written anew with what this set holds.
