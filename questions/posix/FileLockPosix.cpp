@@ -133,6 +133,10 @@ FileLock::Impl::Impl(const std::string& path) {
                 break;
             }
             ::close(fd); // replaced meanwhile: lock what the path names now
+            if (std::chrono::steady_clock::now() >= deadline) {
+                m_timedOut = true;
+                return;
+            }
             continue;
         }
         const int error = errno;
