@@ -362,6 +362,44 @@ TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
                 std::size(moments), torn);
 }
 
+// Only a copy of this very file, whole, from a save whose process has ended,
+// is ever put into it: never a file of the learner's, a half-written copy, a
+// copy of another file, or one a running Kirabel is still writing in place.
+TEST(InterruptedInPlaceSave, OnlyACopyOfThisFileFromAnEndedSaveIsPutBack) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0); // its id now names no process
+    const std::string dead = std::to_string(child), self = std::to_string(::getpid());
+    const struct {
+        std::string name;
+        bool taken;
+    } copies[] = {
+        {".set.krb.kirabel-" + dead + "-Ab3xYz.copy", true},
+        {".twin.krb.kirabel-" + dead + "-Ab3xYz.copy", true}, // the other name of the file
+        {".set.krb.kirabel-" + self + "-Ab3xYz.copy", false},
+        {".set.krb.kirabel-" + dead + "-Ab3xY.copy", false},
+        {".set.krb.kirabel-" + dead + "-Ab3xYz.tmp", false},
+        {".set.krb.kirabel-" + dead + "-Ab3xYz.copy~", false},
+        {".other.krb.kirabel-" + dead + "-Ab3xYz.copy", false},
+        {".set.krb." + dead + ".copy", false},
+    };
+    for (const auto& copy : copies) {
+        testsupport::TempDir dir;
+        const fs::path path = dir.Path() / "set.krb";
+        WriteBytes(path, "q a 1\r\n");
+        fs::create_hard_link(path, dir.Path() / "twin.krb");
+        WriteBytes(dir.Path() / "other.krb", "q a 1\r\n");
+        WriteBytes(dir.Path() / copy.name, "q a 5\r\n");
+        LoadQuestionSet(path.string());
+        EXPECT_EQ(ReadBytes(path), copy.taken ? "q a 5\r\n" : "q a 1\r\n") << copy.name;
+        EXPECT_EQ(fs::exists(dir.Path() / copy.name), !copy.taken) << copy.name;
+        EXPECT_EQ(ReadBytes(dir.Path() / "other.krb"), "q a 1\r\n") << copy.name;
+    }
+}
+
 // The reason on the failed save's second line, for each error a save meets.
 TEST(FailedSave, EachErrorSaysWhy) {
     const struct {
