@@ -12,7 +12,10 @@
 //
 // Falls back to rewriting the file itself where a replacement would change
 // what the learner sees (the file has other hard links, or a different owner
-// that cannot be kept) or where no temporary file can be made beside it.
+// that cannot be kept) or where no temporary file can be made beside it. A
+// file with other hard links gets its complete new content beside it first,
+// as ".<name>.kirabel-<process id>-<random>.copy"; a rewrite cut short is
+// finished from it by RepairInterrupted, so that the file always reads whole.
 //
 // The temporary file is named ".<name>.<process id>.<random>" beside the file.
 // A successful save removes those that saves of the same file left when they
@@ -32,6 +35,17 @@ public:
     bool Commit();
     // The file as the committed save left it.
     const FileStamp& Stamp() const;
+    // Why Write or Commit failed, in words for the learner.
+    std::string FailureReason() const;
+
+    // Puts the copy that a killed in-place save of `path` left into the file,
+    // unless the file holds it already, and removes it. Called under FileLock.
+    static void RepairInterrupted(const std::string& path);
+
+    // The moments of an in-place save, for tests that end the process at one.
+    enum class Moment { kCopyHalfWritten, kCopyReady, kReserved, kHalfWritten, kWritten, kSynced };
+    using FaultHook = void (*)(Moment);
+    static void SetFaultHook(FaultHook hook);
 
 private:
     class Impl;

@@ -21,4 +21,8 @@ public:
     // Whether a save could replace the file: a regular file that this process
     // may write (no read-only attribute or missing write permission).
     static bool IsWritable(const std::string& path);
+    // Why a file call failed, in words for the learner, from the platform's
+    // error number (errno, GetLastError): the few a learner can mend named in
+    // Japanese, any other in the system's own words.
+    static std::string ReasonOf(long error);
 };

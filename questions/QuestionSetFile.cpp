@@ -1,6 +1,7 @@
 #include "questions/QuestionSetFile.h"
 
 #include "questions/CpException.h"
+#include "questions/FileLock.h"
 #include "questions/FileSystem.h"
 #include "questions/Question.h"
 #include "questions/RecordArena.h"
@@ -252,13 +253,23 @@ void QuestionSetFile::Save(QuestionSet& set) {
     if (!raised && file.m_progress.empty()) {
         return;
     }
+    // With nothing raised, only a changed file can need a write: a close with
+    // nothing new never waits for another Kirabel.
+    if (!raised && !file.ChangedOnDisk(set)) {
+        return;
+    }
+    // No other Kirabel saves the file from the check below to the replace.
+    const FileLock lock = FileLock::ForSave(set.m_path);
     if (file.ChangedOnDisk(set)) {
-        file.MergeChangedFile(set);
+        try {
+            file.MergeChangedFile(set);
+        } catch (const CpException& why) {
+            // Told as any failed save is: the first line, then the reason.
+            throw CpException(why, strings::kSaveFailed);
+        }
         if (!file.HasRaisedCounts(set)) {
             return; // no old copy, or every raised record removed
         }
-    } else if (!raised) {
-        return;
     }
     file.Write(set);
 }
@@ -612,7 +623,7 @@ void QuestionSetFile::Write(QuestionSet& set) {
     writer.Write(std::string_view(chunk.get(), used));
     writer.Write(m_untakenRest);
     if (!writer.Close()) {
-        throw CpException(strings::kSaveFailed);
+        throw CpException(CpException(writer.FailureReason()), strings::kSaveFailed);
     }
     m_stamp = writer.Stamp();
     for (const std::size_t i : raised) {

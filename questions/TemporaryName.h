@@ -31,6 +31,12 @@ template <typename Char> std::basic_string<Char> Suffix() {
     return Widen<Char>(".tmp");
 }
 
+// The complete new content of a file rewritten in place, kept until the
+// rewrite is on disk: the temporary file's name with this suffix instead.
+template <typename Char> std::basic_string<Char> CopySuffix() {
+    return Widen<Char>(".copy");
+}
+
 // The whole name, with `random` made of kRandomLength letters or digits.
 template <typename Char>
 std::basic_string<Char> Make(std::basic_string_view<Char> fileName, unsigned long long pid,
@@ -42,15 +48,16 @@ std::basic_string<Char> Make(std::basic_string_view<Char> fileName, unsigned lon
 }
 
 // The process id in `name` when it is a temporary file of `fileName` exactly
-// as Make writes it; nothing for any other name.
+// as Make writes it (with `suffix` at the end); nothing for any other name.
 template <typename Char>
 std::optional<unsigned long long> SaverOf(std::basic_string_view<Char> name,
-                                          std::basic_string_view<Char> fileName) {
+                                          std::basic_string_view<Char> fileName,
+                                          const std::basic_string<Char>& suffix = Suffix<Char>()) {
     const auto isDigit = [](Char c) { return c >= '0' && c <= '9'; };
     const auto isLetter = [&](Char c) {
         return isDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     };
-    const std::basic_string<Char> prefix = Prefix(fileName), suffix = Suffix<Char>();
+    const std::basic_string<Char> prefix = Prefix(fileName);
     if (!name.starts_with(prefix) || !name.ends_with(suffix)) {
         return std::nullopt;
     }
@@ -73,6 +80,23 @@ std::optional<unsigned long long> SaverOf(std::basic_string_view<Char> name,
         }
     }
     return pid;
+}
+
+// The name of the file whose copy `name` is, when it is one exactly as the
+// copy suffix on Make's name gives it; nothing for any other name. (A file
+// with more than one name may have copies under each of them.)
+template <typename Char>
+std::optional<std::basic_string<Char>> CopiedNameOf(std::basic_string_view<Char> name) {
+    const std::basic_string<Char> marker = Widen<Char>(".kirabel-");
+    const std::size_t at = name.rfind(marker);
+    if (name.size() < 2 || name[0] != '.' || at == std::basic_string_view<Char>::npos || at < 2) {
+        return std::nullopt;
+    }
+    const std::basic_string<Char> fileName(name.substr(1, at - 1));
+    if (!SaverOf<Char>(name, fileName, CopySuffix<Char>())) {
+        return std::nullopt;
+    }
+    return fileName;
 }
 
 } // namespace temporaryname

@@ -15,7 +15,7 @@ bool StartsWith(const char* data, std::size_t size, std::string_view mark) {
 } // namespace
 
 TextFileReader::TextFileReader(const std::string& path)
-    : m_file(FileSystem::OpenForReading(path)),
+    : m_lock(path), m_file(FileSystem::OpenForReading(path)),
       // Not zero-filled: every byte is read before it is looked at.
       m_buffer(std::make_unique_for_overwrite<char[]>(kChunk)),
       m_stamp(FileSystem::StampOf(m_file)) {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "questions/FileLock.h"
 #include "questions/FileStamp.h"
 #include "questions/TextEncoding.h"
 
@@ -80,6 +81,9 @@ private:
     // ReadLine for a line that crosses the end of the buffer or of the input.
     bool ReadSpilledLine(std::string_view& line);
 
+    // Read while no Kirabel writes it, and whole once an interrupted
+    // in-place save is put back.
+    FileLock m_lock;
     std::FILE* m_file = nullptr;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_pos = 0;

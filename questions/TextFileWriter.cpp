@@ -42,3 +42,7 @@ bool TextFileWriter::Close() {
 const FileStamp& TextFileWriter::Stamp() const {
     return m_file->Stamp();
 }
+
+std::string TextFileWriter::FailureReason() const {
+    return m_file->FailureReason();
+}

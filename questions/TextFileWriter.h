@@ -26,6 +26,8 @@ public:
     bool Close();
     // The file as Close left it.
     const FileStamp& Stamp() const;
+    // Why Close failed, in words for the learner.
+    std::string FailureReason() const;
 
 private:
     void Flush();

@@ -93,6 +93,13 @@ inline constexpr char kNotANumber[] = "数字ではありません。";
 inline constexpr char kReadFailedAt[] = "問題集ファイル読み込みに失敗しました：";
 inline constexpr char kLineSuffix[] = "行目";
 inline constexpr char kSaveFailed[] = "問題集ファイルの保存に失敗しました。";
+// Why, on the line after kSaveFailed, where the learner can mend it; any other
+// reason is the system's own message.
+inline constexpr char kReasonNoSpace[] = "ディスクの空き容量が足りません。";
+inline constexpr char kReasonNotAllowed[] =
+    "問題集ファイルか、そのフォルダーに書き込む権限がありません。";
+inline constexpr char kReasonHeld[] = "問題集ファイルが他のプログラムで使用中です。";
+inline constexpr char kReasonGone[] = "問題集ファイルか、そのフォルダーが見つかりません。";
 // Around the name of the encoding, "UTF-16" or "UTF-32".
 inline constexpr char kForeignEncodingBefore[] = "この問題集ファイルは ";
 inline constexpr char kForeignEncodingAfter[] =

@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -47,6 +48,135 @@ bool IsRunning(long pid) {
     return pid > 0 && pid <= INT_MAX && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
+AtomicFile::FaultHook s_faultHook = nullptr;
+
+void Reached(AtomicFile::Moment moment) {
+    if (s_faultHook != nullptr) {
+        s_faultHook(moment);
+    }
+}
+
+// The errno of a save that cannot even start, 0 when it can.
+int WhyNotWritable(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return EISDIR;
+    }
+    // Without any write bit the file is read-only by intent, even for root.
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return EACCES;
+    }
+    return ::access(path.c_str(), W_OK) == 0 ? 0 : errno;
+}
+
+// The path a save writes: through a symbolic link into its target.
+std::string TargetOf(const std::string& path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            std::string target = resolved;
+            std::free(resolved);
+            return target;
+        }
+    }
+    return path;
+}
+
+// The first error of a write that stopped, 0 when all went.
+int WriteAllTo(int fd, const char* data, std::size_t size, std::uint64_t* written = nullptr) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size);
+        if (done <= 0) {
+            if (done < 0 && errno == EINTR) {
+                continue;
+            }
+            return done < 0 ? errno : ENOSPC;
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+        if (written != nullptr) {
+            *written += static_cast<std::uint64_t>(done);
+        }
+    }
+    return 0;
+}
+
+// Room for `size` bytes without changing what the file shows: a kill right
+// after it leaves the old content as it was, not followed by zero bytes.
+// Some file systems cannot reserve; they are written as they are.
+int Reserve(int fd, off_t size) {
+    if (size == 0) {
+        return 0;
+    }
+#if defined(__linux__)
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0) {
+        return 0;
+    }
+    const int error = errno;
+#else
+    (void)fd;
+    const int error = EOPNOTSUPP;
+#endif
+    return error == EOPNOTSUPP || error == ENOSYS || error == EINVAL ? 0 : error;
+}
+
+// Writes `content` over the file from its start and cuts it there, on disk
+// when it returns 0; the errno of the step that failed otherwise.
+int Rewrite(int fd, const std::string& content) {
+    const auto size = static_cast<off_t>(content.size());
+    if (const int error = Reserve(fd, size); error != 0) {
+        return error;
+    }
+    Reached(AtomicFile::Moment::kReserved);
+    const std::size_t half = content.size() / 2;
+    if (::lseek(fd, 0, SEEK_SET) != 0) {
+        return errno;
+    }
+    if (const int error = WriteAllTo(fd, content.data(), half); error != 0) {
+        return error;
+    }
+    Reached(AtomicFile::Moment::kHalfWritten);
+    if (const int error = WriteAllTo(fd, content.data() + half, content.size() - half);
+        error != 0) {
+        return error;
+    }
+    if (::ftruncate(fd, size) != 0) {
+        return errno;
+    }
+    Reached(AtomicFile::Moment::kWritten);
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+bool ReadWhole(const std::string& path, std::string& content) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    content.clear();
+    char buffer[1 << 16];
+    ssize_t done = 0;
+    while ((done = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done < 0) {
+            break;
+        }
+        content.append(buffer, static_cast<std::size_t>(done));
+    }
+    ::close(fd);
+    return done == 0;
+}
+
+// A plain file that this user made.
+bool IsOwnFile(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid();
+}
+
 } // namespace
 
 class AtomicFile::Impl {
@@ -59,12 +189,14 @@ public:
     bool Write(const char* data, std::size_t size);
     bool Commit();
     const FileStamp& Stamp() const { return m_stamp; }
+    int Error() const { return m_error; }
 
 private:
-    bool OpenTemporary(const std::string& directory, const std::string& name, unsigned mode,
-                       unsigned owner, unsigned group);
+    int OpenTemporary(std::string& name, unsigned mode, unsigned owner, unsigned group);
     bool OpenInPlace();
+    void Fail(int error);
     void WriteAll(const char* data, std::size_t size);
+    bool WriteCopy();
     bool WritePendingInPlace();
     void Discard();
     void RemoveLeftovers() const;
@@ -75,7 +207,12 @@ private:
     bool m_failed = false;
     bool m_committed = false;
     bool m_created = false;
+    int m_error = 0; // errno of the first step that failed
     unsigned m_mode = 0;
+    unsigned m_owner = 0;
+    unsigned m_group = 0;
+    bool m_withCopy = false; // in place, with the new content beside it first
+    std::string m_copy;      // that copy, once complete
     std::uint64_t m_written = 0;
     std::string m_pending; // the content of an in-place write, until Commit
     FileStamp m_stamp;
@@ -97,31 +234,39 @@ const FileStamp& AtomicFile::Stamp() const {
     return m_impl->Stamp();
 }
 
-AtomicFile::Impl::Impl(const std::string& path) : m_target(path) {
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        // Save through a symbolic link into its target; the link itself stays.
-        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-            m_target = resolved;
-            std::free(resolved);
-        }
-    }
+std::string AtomicFile::FailureReason() const {
+    return FileSystem::ReasonOf(m_impl->Error() != 0 ? m_impl->Error() : EIO);
+}
 
+void AtomicFile::SetFaultHook(FaultHook hook) {
+    s_faultHook = hook;
+}
+
+AtomicFile::Impl::Impl(const std::string& path) : m_target(TargetOf(path)) {
     struct stat info {};
     if (::stat(m_target.c_str(), &info) != 0) {
         // A new file: there is nothing to lose by creating it directly.
-        m_created = errno == ENOENT && OpenInPlace();
-        m_failed = !m_created;
+        const int error = errno;
+        m_created = error == ENOENT && OpenInPlace();
+        if (!m_created) {
+            Fail(error == ENOENT ? errno : error);
+        }
         return;
     }
-    if (!FileSystem::IsWritable(m_target)) {
-        m_failed = true;
+    if (const int error = WhyNotWritable(m_target); error != 0) {
+        Fail(error);
         return;
     }
     m_mode = info.st_mode & 07777;
-    if (info.st_nlink > 1 ||
-        !OpenTemporary(DirectoryOf(m_target), NameOf(m_target), m_mode, info.st_uid, info.st_gid)) {
-        m_failed = !OpenInPlace();
+    m_owner = info.st_uid;
+    m_group = info.st_gid;
+    if (info.st_nlink > 1) {
+        m_withCopy = true;
+    } else {
+        m_fd = OpenTemporary(m_temporary, m_mode, m_owner, m_group);
+    }
+    if (m_fd < 0 && !OpenInPlace()) {
+        Fail(errno);
     }
 }
 
@@ -131,20 +276,18 @@ AtomicFile::Impl::~Impl() {
     }
 }
 
-bool AtomicFile::Impl::OpenTemporary(const std::string& directory, const std::string& name,
-                                     unsigned mode, unsigned owner, unsigned group) {
+int AtomicFile::Impl::OpenTemporary(std::string& name, unsigned mode, unsigned owner,
+                                    unsigned group) {
     // mkstemps fills the Xs with letters and digits.
     std::string pattern =
-        directory + "/" +
-        temporaryname::Make<char>(name, static_cast<unsigned long long>(::getpid()),
+        DirectoryOf(m_target) + "/" +
+        temporaryname::Make<char>(NameOf(m_target), static_cast<unsigned long long>(::getpid()),
                                   std::string(temporaryname::kRandomLength, 'X'));
     const int fd =
         ::mkstemps(pattern.data(), static_cast<int>(temporaryname::Suffix<char>().size()));
     if (fd < 0) {
-        return false;
+        return -1;
     }
-    m_fd = fd;
-    m_temporary = pattern;
     // Never more readable than the file it replaces, even while being written.
     struct stat created {};
     bool kept = ::fchmod(fd, (mode & S_IRUSR) | S_IWUSR) == 0 && ::fstat(fd, &created) == 0;
@@ -152,10 +295,12 @@ bool AtomicFile::Impl::OpenTemporary(const std::string& directory, const std::st
         kept = ::fchown(fd, owner, group) == 0;
     }
     if (!kept) {
-        Discard();
-        return false;
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        return -1;
     }
-    return true;
+    name = std::move(pattern);
+    return fd;
 }
 
 bool AtomicFile::Impl::OpenInPlace() {
@@ -164,7 +309,18 @@ bool AtomicFile::Impl::OpenInPlace() {
     return m_fd >= 0;
 }
 
+void AtomicFile::Impl::Fail(int error) {
+    m_failed = true;
+    if (m_error == 0) {
+        m_error = error;
+    }
+}
+
 void AtomicFile::Impl::Discard() {
+    if (!m_copy.empty()) {
+        ::unlink(m_copy.c_str());
+        m_copy.clear();
+    }
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -205,39 +361,73 @@ bool AtomicFile::Impl::Write(const char* data, std::size_t size) {
 }
 
 void AtomicFile::Impl::WriteAll(const char* data, std::size_t size) {
-    while (!m_failed && size > 0) {
-        const ssize_t done = ::write(m_fd, data, size);
-        if (done <= 0) {
-            if (done < 0 && errno == EINTR) {
-                continue;
-            }
-            m_failed = true;
-            break;
+    if (!m_failed) {
+        if (const int error = WriteAllTo(m_fd, data, size, &m_written); error != 0) {
+            Fail(error);
         }
-        data += done;
-        size -= static_cast<std::size_t>(done);
-        m_written += static_cast<std::uint64_t>(done);
     }
 }
 
+bool AtomicFile::Impl::WriteCopy() {
+    // Complete and on disk under a name of its own before the file is touched:
+    // a ".copy" is always whole.
+    std::string written;
+    const int fd = OpenTemporary(written, m_mode, m_owner, m_group);
+    if (fd < 0) {
+        return true; // no room beside the file: written in place as it is
+    }
+    const std::size_t half = m_pending.size() / 2;
+    int error = WriteAllTo(fd, m_pending.data(), half);
+    if (error == 0) {
+        Reached(AtomicFile::Moment::kCopyHalfWritten);
+        error = WriteAllTo(fd, m_pending.data() + half, m_pending.size() - half);
+    }
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    std::string copy = written.substr(0, written.size() - temporaryname::Suffix<char>().size()) +
+                       temporaryname::CopySuffix<char>();
+    if (error == 0 && ::rename(written.c_str(), copy.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(written.c_str());
+        Fail(error);
+        return false;
+    }
+    m_copy = std::move(copy);
+    SyncDirectory(DirectoryOf(m_target));
+    Reached(AtomicFile::Moment::kCopyReady);
+    return true;
+}
+
 bool AtomicFile::Impl::WritePendingInPlace() {
-    const auto size = static_cast<off_t>(m_pending.size());
     // A write that could not finish must not start: the process's file-size
-    // limit is known now, and the disk space is reserved (some file systems
-    // cannot reserve; they are written as they are).
+    // limit is known now, and the disk space is reserved before the first
+    // byte is overwritten.
     rlimit limit{};
     if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        static_cast<rlim_t>(size) > limit.rlim_cur) {
+        static_cast<rlim_t>(m_pending.size()) > limit.rlim_cur) {
+        Fail(EFBIG);
         return false;
     }
-    const int reserved = size > 0 ? ::posix_fallocate(m_fd, 0, size) : 0;
-    if (reserved != 0 && reserved != EINVAL && reserved != EOPNOTSUPP) {
+    if (m_withCopy && !WriteCopy()) {
         return false;
     }
-    WriteAll(m_pending.data(), m_pending.size());
+    // An error past the reservation (an I/O error) can leave the file part
+    // new, part old. The copy goes all the same: its raises are still this
+    // process's to save, and put back they would count twice.
+    if (const int error = Rewrite(m_fd, m_pending); error != 0) {
+        Fail(error);
+        return false;
+    }
+    Reached(AtomicFile::Moment::kSynced);
     m_pending.clear();
     m_pending.shrink_to_fit();
-    return !m_failed && ::ftruncate(m_fd, size) == 0;
+    return true;
 }
 
 bool AtomicFile::Impl::Commit() {
@@ -248,19 +438,24 @@ bool AtomicFile::Impl::Commit() {
         Discard();
         return false;
     }
+    const auto step = [&](bool ok) {
+        if (!ok) {
+            Fail(errno);
+        }
+        return ok;
+    };
     bool ok = true;
     if (m_temporary.empty()) {
-        ok = WritePendingInPlace();
+        ok = WritePendingInPlace(); // synced already
     } else {
-        ok = ::fchmod(m_fd, m_mode) == 0;
+        ok = step(::fchmod(m_fd, m_mode) == 0) && step(::fsync(m_fd) == 0);
     }
-    ok = ok && ::fsync(m_fd) == 0;
     // The file as it will stand: a rename keeps what makes up the stamp.
     m_stamp = ok ? FileSystem::StampOfHandle(m_fd) : FileStamp{};
-    ok = (::close(m_fd) == 0) && ok;
+    ok = step(::close(m_fd) == 0) && ok;
     m_fd = -1;
     if (ok && !m_temporary.empty()) {
-        ok = ::rename(m_temporary.c_str(), m_target.c_str()) == 0;
+        ok = step(::rename(m_temporary.c_str(), m_target.c_str()) == 0);
         if (ok) {
             m_temporary.clear();
             SyncDirectory(DirectoryOf(m_target));
@@ -270,6 +465,10 @@ bool AtomicFile::Impl::Commit() {
         m_failed = true;
         Discard();
         return false;
+    }
+    if (!m_copy.empty()) {
+        ::unlink(m_copy.c_str()); // the file holds it now
+        m_copy.clear();
     }
     m_committed = true;
     m_created = false;
@@ -301,4 +500,73 @@ void AtomicFile::Impl::RemoveLeftovers() const {
         }
     }
     ::closedir(listing);
+}
+
+void AtomicFile::RepairInterrupted(const std::string& path) {
+    const std::string target = TargetOf(path);
+    const std::string directory = DirectoryOf(target);
+    const std::string fileName = NameOf(target);
+    DIR* listing = ::opendir(directory.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    // The copies of saves that ended before they finished; the newest holds
+    // the last content any of them meant to write.
+    std::vector<std::string> copies;
+    std::string newest;
+    std::int64_t newestTime = 0;
+    struct stat file {};
+    if (::stat(target.c_str(), &file) != 0) {
+        ::closedir(listing);
+        return; // a file that is gone stays gone
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        // A copy of this file under any of its names in this folder.
+        const std::optional<std::string> copied = temporaryname::CopiedNameOf<char>(entry->d_name);
+        struct stat other {};
+        if (!copied ||
+            (*copied != fileName && (::stat((directory + "/" + *copied).c_str(), &other) != 0 ||
+                                     other.st_dev != file.st_dev || other.st_ino != file.st_ino))) {
+            continue;
+        }
+        const std::optional<unsigned long long> pid =
+            temporaryname::SaverOf<char>(entry->d_name, *copied, temporaryname::CopySuffix<char>());
+        if (!pid || *pid > INT_MAX || IsRunning(static_cast<long>(*pid))) {
+            continue;
+        }
+        const std::string copy = directory + "/" + entry->d_name;
+        struct stat info {};
+        if (!IsOwnFile(copy) || ::stat(copy.c_str(), &info) != 0) {
+            continue;
+        }
+        const std::int64_t time =
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        if (newest.empty() || time > newestTime || (time == newestTime && copy > newest)) {
+            newest = copy;
+            newestTime = time;
+        }
+        copies.push_back(copy);
+    }
+    ::closedir(listing);
+    if (copies.empty()) {
+        return;
+    }
+    std::string content, current;
+    if (!ReadWhole(newest, content)) {
+        return;
+    }
+    if (!ReadWhole(target, current) || current != content) {
+        // Not created anew: a file that is gone stays gone.
+        const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) {
+            return;
+        }
+        const int error = Rewrite(fd, content);
+        if (::close(fd) != 0 || error != 0) {
+            return; // the copies stay for the next try
+        }
+    }
+    for (const std::string& copy : copies) {
+        ::unlink(copy.c_str());
+    }
 }

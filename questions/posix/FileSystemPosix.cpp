@@ -1,5 +1,9 @@
 #include "questions/FileSystem.h"
 
+#include "res/Strings.h"
+
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,4 +51,21 @@ bool FileSystem::IsWritable(const std::string& path) {
     // Without any write bit the file is read-only by intent, even for root.
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
            (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+std::string FileSystem::ReasonOf(long error) {
+    const int code = static_cast<int>(error);
+    if (code == ENOSPC || code == EDQUOT) {
+        return strings::kReasonNoSpace;
+    }
+    if (code == EACCES || code == EPERM || code == EROFS) {
+        return strings::kReasonNotAllowed;
+    }
+    if (code == EWOULDBLOCK || code == EAGAIN || code == EBUSY || code == ETXTBSY) {
+        return strings::kReasonHeld;
+    }
+    if (code == ENOENT || code == ENOTDIR || code == ESTALE) {
+        return strings::kReasonGone;
+    }
+    return std::strerror(code); // in the language of the learner's locale
 }

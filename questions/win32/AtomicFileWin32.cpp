@@ -3,11 +3,13 @@
 #include "questions/FileSystem.h"
 #include "questions/TemporaryName.h"
 #include "questions/win32/LongPath.h"
+#include "questions/win32/Utf16.h"
 
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 #include <windows.h>
 
 namespace {
@@ -82,21 +84,121 @@ bool IsSaving(DWORD pid, const FILETIME& made) {
     return saving;
 }
 
-// The path a handle reached, links followed, in the "\\?\" form; empty on failure.
-std::wstring FinalPathOf(HANDLE file) {
-    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
-    std::wstring path;
-    DWORD size = ::GetFinalPathNameByHandleW(file, nullptr, 0, kFlags);
-    while (size > 0) {
-        path.resize(size);
-        const DWORD length = ::GetFinalPathNameByHandleW(file, path.data(), size, kFlags);
-        if (length < size) {
-            path.resize(length);
-            return path;
-        }
-        size = length;
+AtomicFile::FaultHook s_faultHook = nullptr;
+
+void Reached(AtomicFile::Moment moment) {
+    if (s_faultHook != nullptr) {
+        s_faultHook(moment);
     }
-    return {};
+}
+
+bool WriteAllTo(HANDLE file, const char* data, std::size_t size) {
+    constexpr std::size_t kPiece = std::size_t{1} << 30;
+    while (size > 0) {
+        const DWORD piece = static_cast<DWORD>(size < kPiece ? size : kPiece);
+        DWORD done = 0;
+        if (!::WriteFile(file, data, piece, &done, nullptr)) {
+            return false;
+        }
+        if (done == 0) {
+            ::SetLastError(ERROR_HANDLE_DISK_FULL);
+            return false;
+        }
+        data += done;
+        size -= done;
+    }
+    return true;
+}
+
+bool Reserve(HANDLE file, const std::wstring& folder, std::uint64_t size, std::uint64_t current) {
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+    if (::SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation)) {
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) {
+        return false;
+    }
+    // A file system that cannot reserve (Wine's): the free space must cover
+    // the growth at least.
+    ULARGE_INTEGER available{};
+    if (::GetDiskFreeSpaceExW((folder + L"\\").c_str(), &available, nullptr, nullptr) &&
+        available.QuadPart < size - current) {
+        ::SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    return true;
+}
+
+// Writes `content` over the file from its start and cuts it there; on disk
+// when it returns true. The reservation leaves the file's size as it is.
+bool Rewrite(HANDLE file, const std::wstring& folder, const std::string& content) {
+    LARGE_INTEGER current{};
+    if (!::GetFileSizeEx(file, &current)) {
+        return false;
+    }
+    const std::uint64_t size = content.size();
+    const auto had = static_cast<std::uint64_t>(current.QuadPart);
+    // A write that could not finish must not start. (A smaller reservation
+    // than the file would cut it, so only growth is reserved.)
+    if (size > had && !Reserve(file, folder, size, had)) {
+        return false;
+    }
+    Reached(AtomicFile::Moment::kReserved);
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+        return false;
+    }
+    const std::size_t half = content.size() / 2;
+    if (!WriteAllTo(file, content.data(), half)) {
+        return false;
+    }
+    Reached(AtomicFile::Moment::kHalfWritten);
+    if (!WriteAllTo(file, content.data() + half, content.size() - half) || !::SetEndOfFile(file)) {
+        return false;
+    }
+    Reached(AtomicFile::Moment::kWritten);
+    return ::FlushFileBuffers(file) != 0;
+}
+
+bool ReadWhole(const std::wstring& path, std::string& content) {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    content.clear();
+    char buffer[1 << 16];
+    DWORD done = 0;
+    bool ok = true;
+    while ((ok = ::ReadFile(file, buffer, sizeof buffer, &done, nullptr) != 0) && done > 0) {
+        content.append(buffer, done);
+    }
+    ::CloseHandle(file);
+    return ok;
+}
+
+// Whether `path` names the file described by `info`.
+bool IsSameFile(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE file = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION other{};
+    const bool same = ::GetFileInformationByHandle(file, &other) &&
+                      other.dwVolumeSerialNumber == info.dwVolumeSerialNumber &&
+                      other.nFileIndexHigh == info.nFileIndexHigh &&
+                      other.nFileIndexLow == info.nFileIndexLow;
+    ::CloseHandle(file);
+    return same;
+}
+
+// The path a save writes: a file with one name is reached through its links.
+std::wstring TargetOf(const std::wstring& path, HANDLE probe, bool oneName) {
+    std::wstring final = oneName ? LongPath::FinalOf(probe) : L"";
+    return final.empty() ? path : final;
 }
 
 } // namespace
@@ -111,12 +213,14 @@ public:
     bool Write(const char* data, std::size_t size);
     bool Commit();
     const FileStamp& Stamp() const { return m_stamp; }
+    DWORD Error() const { return m_error; }
 
 private:
-    bool OpenTemporary();
+    HANDLE OpenTemporary(std::wstring& name) const;
     bool OpenInPlace(bool existing);
+    void Fail(DWORD error);
     void WriteAll(const char* data, std::size_t size);
-    bool Reserve(std::uint64_t size, std::uint64_t current);
+    bool WriteCopy();
     bool WritePendingInPlace();
     bool PinWriteTime();
     bool MoveIn();
@@ -131,8 +235,11 @@ private:
     bool m_committed = false;
     bool m_created = false;
     bool m_existed = false;
-    DWORD m_attributes = 0; // the replaced file's, to carry over
-    std::string m_pending;  // the content of an in-place write, until Commit
+    DWORD m_attributes = 0;  // the replaced file's, to carry over
+    DWORD m_error = 0;       // of the first step that failed
+    bool m_withCopy = false; // in place, with the new content beside it first
+    std::wstring m_copy;     // that copy, once complete
+    std::string m_pending;   // the content of an in-place write, until Commit
     FileStamp m_stamp;
 };
 
@@ -152,9 +259,17 @@ const FileStamp& AtomicFile::Stamp() const {
     return m_impl->Stamp();
 }
 
+std::string AtomicFile::FailureReason() const {
+    return FileSystem::ReasonOf(m_impl->Error() != 0 ? m_impl->Error() : ERROR_GEN_FAILURE);
+}
+
+void AtomicFile::SetFaultHook(FaultHook hook) {
+    s_faultHook = hook;
+}
+
 AtomicFile::Impl::Impl(const std::string& path) : m_target(LongPath::Of(path)) {
     if (m_target.empty()) {
-        m_failed = true;
+        Fail(ERROR_INVALID_NAME);
         return;
     }
     const DWORD own = ::GetFileAttributesW(m_target.c_str()); // of a link, not its target
@@ -162,30 +277,45 @@ AtomicFile::Impl::Impl(const std::string& path) : m_target(LongPath::Of(path)) {
                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (probe == INVALID_HANDLE_VALUE) {
         // A new file: written beside, then moved in, or else created directly.
-        m_failed =
-            ::GetLastError() != ERROR_FILE_NOT_FOUND || (!OpenTemporary() && !OpenInPlace(false));
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) {
+            Fail(error);
+        } else if ((m_file = OpenTemporary(m_temporary)) == INVALID_HANDLE_VALUE &&
+                   !OpenInPlace(false)) {
+            Fail(::GetLastError());
+        }
         return;
     }
     BY_HANDLE_FILE_INFORMATION info{};
     const bool known = ::GetFileInformationByHandle(probe, &info) != 0;
+    const DWORD probeError = ::GetLastError();
     // Save through a symbolic link into its target; the link itself stays.
     // Asked of every file, as Wine shows a Unix link as a plain one.
-    std::wstring final = known && info.nNumberOfLinks == 1 ? FinalPathOf(probe) : L"";
-    const bool throughLink = final.empty() && own != INVALID_FILE_ATTRIBUTES &&
+    const std::wstring final = TargetOf(m_target, probe, known && info.nNumberOfLinks == 1);
+    const bool throughLink = final == m_target && own != INVALID_FILE_ATTRIBUTES &&
                              (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if (!final.empty()) {
-        m_target = std::move(final);
-    }
+    m_target = final;
     ::CloseHandle(probe);
-    if (!known || !FileSystem::IsWritable(path)) {
-        m_failed = true;
+    if (!known) {
+        Fail(probeError);
+        return;
+    }
+    if (!FileSystem::IsWritable(path)) {
+        const DWORD attributes = ::GetFileAttributesW(m_target.c_str());
+        Fail(attributes == INVALID_FILE_ATTRIBUTES          ? ::GetLastError()
+             : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ERROR_DIRECTORY
+                                                            : ERROR_ACCESS_DENIED);
         return;
     }
     m_existed = true;
     m_attributes = info.dwFileAttributes & kCarriedAttributes;
     // Replacing a hard-linked file by a new one would split the links.
-    if (throughLink || info.nNumberOfLinks > 1 || !OpenTemporary()) {
-        m_failed = !OpenInPlace(true);
+    m_withCopy = info.nNumberOfLinks > 1;
+    if (!throughLink && !m_withCopy) {
+        m_file = OpenTemporary(m_temporary);
+    }
+    if (m_file == INVALID_HANDLE_VALUE && !OpenInPlace(true)) {
+        Fail(::GetLastError());
     }
 }
 
@@ -195,7 +325,7 @@ AtomicFile::Impl::~Impl() {
     }
 }
 
-bool AtomicFile::Impl::OpenTemporary() {
+HANDLE AtomicFile::Impl::OpenTemporary(std::wstring& made) const {
     const std::wstring folder = LongPath::FolderOf(m_target) + L"\\";
     const std::wstring fileName = LongPath::NameOf(m_target);
     std::random_device random;
@@ -213,16 +343,15 @@ bool AtomicFile::Impl::OpenTemporary() {
             ::CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr,
                           CREATE_NEW, m_attributes | FILE_ATTRIBUTE_ARCHIVE, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
-            m_file = file;
-            m_temporary = std::move(name);
-            return true;
+            made = std::move(name);
+            return file;
         }
         const DWORD error = ::GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-            return false;
+            return INVALID_HANDLE_VALUE;
         }
     }
-    return false;
+    return INVALID_HANDLE_VALUE;
 }
 
 bool AtomicFile::Impl::OpenInPlace(bool existing) {
@@ -239,7 +368,18 @@ bool AtomicFile::Impl::OpenInPlace(bool existing) {
     return opened;
 }
 
+void AtomicFile::Impl::Fail(DWORD error) {
+    m_failed = true;
+    if (m_error == 0) {
+        m_error = error;
+    }
+}
+
 void AtomicFile::Impl::Discard() {
+    if (!m_copy.empty()) {
+        ::DeleteFileW(m_copy.c_str());
+        m_copy.clear();
+    }
     if (m_file != INVALID_HANDLE_VALUE) {
         ::CloseHandle(m_file);
         m_file = INVALID_HANDLE_VALUE;
@@ -271,57 +411,59 @@ bool AtomicFile::Impl::Write(const char* data, std::size_t size) {
 }
 
 void AtomicFile::Impl::WriteAll(const char* data, std::size_t size) {
-    constexpr std::size_t kPiece = std::size_t{1} << 30;
-    while (!m_failed && size > 0) {
-        const DWORD piece = static_cast<DWORD>(size < kPiece ? size : kPiece);
-        DWORD done = 0;
-        if (!::WriteFile(m_file, data, piece, &done, nullptr) || done == 0) {
-            m_failed = true;
-            break;
-        }
-        data += done;
-        size -= done;
+    if (!m_failed && !WriteAllTo(m_file, data, size)) {
+        Fail(::GetLastError());
     }
 }
 
-bool AtomicFile::Impl::Reserve(std::uint64_t size, std::uint64_t current) {
-    FILE_ALLOCATION_INFO allocation{};
-    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
-    if (::SetFileInformationByHandle(m_file, FileAllocationInfo, &allocation, sizeof allocation)) {
-        return true;
+bool AtomicFile::Impl::WriteCopy() {
+    // Complete and on disk under a name of its own before the file is touched:
+    // a ".copy" is always whole.
+    std::wstring written;
+    const HANDLE file = OpenTemporary(written);
+    if (file == INVALID_HANDLE_VALUE) {
+        return true; // no room beside the file: written in place as it is
     }
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) {
+    const std::size_t half = m_pending.size() / 2;
+    bool ok = WriteAllTo(file, m_pending.data(), half);
+    if (ok) {
+        Reached(AtomicFile::Moment::kCopyHalfWritten);
+        ok = WriteAllTo(file, m_pending.data() + half, m_pending.size() - half) &&
+             ::FlushFileBuffers(file);
+    }
+    DWORD error = ok ? 0 : ::GetLastError();
+    ::CloseHandle(file);
+    std::wstring copy =
+        written.substr(0, written.size() - temporaryname::Suffix<wchar_t>().size()) +
+        temporaryname::CopySuffix<wchar_t>();
+    if (ok && !::MoveFileExW(written.c_str(), copy.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        ok = false;
+        error = ::GetLastError();
+    }
+    if (!ok) {
+        ::DeleteFileW(written.c_str());
+        Fail(error);
         return false;
     }
-    // A file system that cannot reserve (Wine's): the free space must cover
-    // the growth at least.
-    ULARGE_INTEGER available{};
-    const std::wstring folder = LongPath::FolderOf(m_target) + L"\\";
-    return !::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) ||
-           available.QuadPart >= size - current;
+    m_copy = std::move(copy);
+    Reached(AtomicFile::Moment::kCopyReady);
+    return true;
 }
 
 bool AtomicFile::Impl::WritePendingInPlace() {
-    LARGE_INTEGER current{};
-    if (!::GetFileSizeEx(m_file, &current)) {
+    if (m_withCopy && !WriteCopy()) {
         return false;
     }
-    const std::uint64_t size = m_pending.size();
-    const auto had = static_cast<std::uint64_t>(current.QuadPart);
-    // A write that could not finish must not start. (A smaller reservation
-    // than the file would cut it, so only growth is reserved.)
-    if (size > had && !Reserve(size, had)) {
+    // An error past the reservation (an I/O error) can leave the file part
+    // new, part old. The copy goes all the same: its raises are still this
+    // process's to save, and put back they would count twice.
+    if (!Rewrite(m_file, LongPath::FolderOf(m_target), m_pending)) {
+        Fail(::GetLastError());
         return false;
     }
-    LARGE_INTEGER start{};
-    if (!::SetFilePointerEx(m_file, start, nullptr, FILE_BEGIN)) {
-        return false;
-    }
-    WriteAll(m_pending.data(), m_pending.size());
     m_pending.clear();
     m_pending.shrink_to_fit();
-    return !m_failed && ::SetEndOfFile(m_file) != 0;
+    return true;
 }
 
 bool AtomicFile::Impl::PinWriteTime() {
@@ -392,13 +534,29 @@ bool AtomicFile::Impl::Commit() {
     m_stamp = ok ? FileSystem::StampOfHandle(reinterpret_cast<std::intptr_t>(m_file)) : FileStamp{};
     ok = ::CloseHandle(m_file) && ok;
     m_file = INVALID_HANDLE_VALUE;
+    if (!ok) {
+        Fail(::GetLastError());
+    }
     if (ok && !m_temporary.empty()) {
         ok = PutInPlace();
+        if (!ok) {
+            DWORD error = ::GetLastError();
+            // A replace over a file that another program has open is refused
+            // as access denied.
+            if (error == ERROR_ACCESS_DENIED && FileSystem::IsWritable(Utf16::ToUtf8(m_target))) {
+                error = ERROR_SHARING_VIOLATION;
+            }
+            Fail(error);
+        }
     }
     if (!ok) {
-        m_failed = true;
         Discard();
         return false;
+    }
+    Reached(AtomicFile::Moment::kSynced);
+    if (!m_copy.empty()) {
+        ::DeleteFileW(m_copy.c_str()); // the file holds it now
+        m_copy.clear();
     }
     m_committed = true;
     m_created = false;
@@ -430,4 +588,80 @@ void AtomicFile::Impl::RemoveLeftovers() const {
         }
     } while (::FindNextFileW(listing, &entry));
     ::FindClose(listing);
+}
+
+void AtomicFile::RepairInterrupted(const std::string& path) {
+    std::wstring target = LongPath::Of(path);
+    if (target.empty()) {
+        return;
+    }
+    const HANDLE probe = ::CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        return; // a file that is gone stays gone
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(probe, &info) != 0;
+    target = TargetOf(target, probe, known && info.nNumberOfLinks == 1);
+    ::CloseHandle(probe);
+    const std::wstring folder = LongPath::FolderOf(target);
+    const std::wstring fileName = LongPath::NameOf(target);
+    // The copies of saves that ended before they finished; the newest holds
+    // the last content any of them meant to write.
+    std::vector<std::wstring> copies;
+    std::wstring newest;
+    FILETIME newestTime{};
+    WIN32_FIND_DATAW entry{};
+    const HANDLE listing =
+        ::FindFirstFileExW((folder + L"\\.*" + temporaryname::CopySuffix<wchar_t>()).c_str(),
+                           FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (listing == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        // A copy of this file under any of its names in this folder.
+        const std::optional<std::wstring> copied =
+            temporaryname::CopiedNameOf<wchar_t>(entry.cFileName);
+        if (!copied || (*copied != fileName && !IsSameFile(folder + L"\\" + *copied, info))) {
+            continue;
+        }
+        const std::optional<unsigned long long> pid = temporaryname::SaverOf<wchar_t>(
+            entry.cFileName, *copied, temporaryname::CopySuffix<wchar_t>());
+        constexpr DWORD kNotOurs =
+            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT;
+        if (!pid || *pid > MAXDWORD || (entry.dwFileAttributes & kNotOurs) != 0 ||
+            IsSaving(static_cast<DWORD>(*pid), entry.ftCreationTime)) {
+            continue;
+        }
+        std::wstring copy = folder + L"\\" + entry.cFileName;
+        if (newest.empty() || ::CompareFileTime(&entry.ftLastWriteTime, &newestTime) > 0 ||
+            (::CompareFileTime(&entry.ftLastWriteTime, &newestTime) == 0 && copy > newest)) {
+            newest = copy;
+            newestTime = entry.ftLastWriteTime;
+        }
+        copies.push_back(std::move(copy));
+    } while (::FindNextFileW(listing, &entry));
+    ::FindClose(listing);
+    if (copies.empty()) {
+        return;
+    }
+    std::string content, current;
+    if (!ReadWhole(newest, content)) {
+        return;
+    }
+    if (!ReadWhole(target, current) || current != content) {
+        const HANDLE file =
+            ::CreateFileW(target.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        const bool ok = Rewrite(file, folder, content);
+        if (!::CloseHandle(file) || !ok) {
+            return; // the copies stay for the next try
+        }
+    }
+    for (const std::wstring& copy : copies) {
+        ::DeleteFileW(copy.c_str());
+    }
 }

@@ -1,6 +1,8 @@
 #include "questions/FileSystem.h"
 
 #include "questions/win32/LongPath.h"
+#include "questions/win32/Utf16.h"
+#include "res/Strings.h"
 
 #include <io.h>
 #include <windows.h>
@@ -78,4 +80,46 @@ bool FileSystem::IsWritable(const std::string& path) {
     const bool regular = ::GetFileType(file) == FILE_TYPE_DISK;
     ::CloseHandle(file);
     return regular;
+}
+
+std::string FileSystem::ReasonOf(long error) {
+    const auto code = static_cast<DWORD>(error);
+    switch (code) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return strings::kReasonNoSpace;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_PRIVILEGE_NOT_HELD:
+        return strings::kReasonNotAllowed;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+        return strings::kReasonHeld;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_DEV_NOT_EXIST:
+        return strings::kReasonGone;
+    default:
+        break;
+    }
+    // The system's own words, in the language of the learner's Windows.
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message(text != nullptr ? text : L"", length);
+    if (text != nullptr) {
+        ::LocalFree(text);
+    }
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
+        message.pop_back();
+    }
+    if (message.empty()) {
+        message = L"Error " + std::to_wstring(code);
+    }
+    return Utf16::ToUtf8(message);
 }

@@ -11,4 +11,7 @@ public:
     // The folder part and the name part of a path in that form.
     static std::wstring FolderOf(const std::wstring& path);
     static std::wstring NameOf(const std::wstring& path);
+    // The path an open handle (a HANDLE) reached, links followed, in the
+    // "\\?\" form; empty on failure.
+    static std::wstring FinalOf(void* handle);
 };

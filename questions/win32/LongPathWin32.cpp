@@ -55,3 +55,19 @@ std::wstring LongPath::NameOf(const std::wstring& path) {
     const std::size_t slash = path.rfind(L'\\');
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
+
+std::wstring LongPath::FinalOf(void* handle) {
+    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    std::wstring path;
+    DWORD size = ::GetFinalPathNameByHandleW(handle, nullptr, 0, kFlags);
+    while (size > 0) {
+        path.resize(size);
+        const DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), size, kFlags);
+        if (length < size) {
+            path.resize(length);
+            return path;
+        }
+        size = length;
+    }
+    return {};
+}

@@ -85,7 +85,9 @@ const std::string kStart = "question 問題文がここに表示されます。|
                            "answer 問題の答えがここに表示されます。|colour 255,255,255|"
                            "hint |description |box says |button says |number 問題数|status |box |" +
                            kStopped;
-const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n";
+// A read-only file: the reason follows the first line.
+const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n"
+                                "  -問題集ファイルか、そのフォルダーに書き込む権限がありません。\n";
 const std::string kProgressKept =
     "今回の学習結果はこのまま記憶していて、次に正解したときにもう一度保存します。";
 const std::string kOpenAnyway =

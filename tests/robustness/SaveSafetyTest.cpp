@@ -1,14 +1,20 @@
 // The learner's file under faults: saves killed at any moment, writes that
 // fail part way, narrow permissions and files reached through links.
+#include "questions/AtomicFile.h"
 #include "questions/CpException.h"
+#include "questions/FileSystem.h"
 #include "questions/Question.h"
 #include "questions/QuestionSetFile.h"
+#include "res/Strings.h"
 #include "tests/TestSupport.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,53 +49,69 @@ void LoadRaiseAllSave(const fs::path& path) {
     set->Save();
 }
 
+// Hard-linked, the set is rewritten in place; the next read finishes a
+// rewrite that a kill cut short.
 TEST(CrashDuringSave, EveryKillLeavesTheOldOrTheNewFile) {
     constexpr int kRecords = 40000, kKills = 50;
-    testsupport::TempDir dir;
-    const std::string path = dir.File("big.krb");
-    WriteBytes(path, Lines(kRecords, 0));
-    std::mt19937 random(4711);
-    int last = 0;
-    std::set<std::string> leftovers;
-    for (int kill = 0; kill < kKills; ++kill) {
-        const unsigned mode = kill % 2 ? 0640 : 0600;
-        ::chmod(path.c_str(), mode);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            try {
-                const auto set = LoadQuestionSet(path);
-                for (;;) {
-                    RaiseAll(*set);
-                    set->Save();
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "hard-linked" : "one name");
+        testsupport::TempDir dir;
+        const std::string path = dir.File("big.krb");
+        WriteBytes(path, Lines(kRecords, 0));
+        Names names{"big.krb"};
+        if (linked) {
+            fs::create_hard_link(path, dir.Path() / "twin.krb");
+            names.insert("twin.krb");
+        }
+        std::mt19937 random(4711);
+        int last = 0, torn = 0;
+        std::set<std::string> leftovers;
+        for (int kill = 0; kill < kKills; ++kill) {
+            const unsigned mode = kill % 2 ? 0640 : 0600;
+            ::chmod(path.c_str(), mode);
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                try {
+                    const auto set = LoadQuestionSet(path);
+                    for (;;) {
+                        RaiseAll(*set);
+                        set->Save();
+                    }
+                } catch (...) {
                 }
-            } catch (...) {
+                ::_exit(1); // only the kill may end this child
             }
-            ::_exit(1); // only the kill may end this child
-        }
-        ::usleep(std::uniform_int_distribution<useconds_t>(0, 60000)(random));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill " << kill;
+            ::usleep(std::uniform_int_distribution<useconds_t>(0, 60000)(random));
+            ::kill(child, SIGKILL);
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill " << kill;
 
-        const int count = CommonCount(ReadBytes(path), kRecords);
-        ASSERT_GE(count, last) << "kill " << kill << ": a mix, a short file or an older one";
-        last = count;
-        EXPECT_EQ(ModeOf(path), mode);
-        for (const std::string& name : NamesIn(dir.Path())) {
-            if (name != "big.krb" && leftovers.insert(name).second) {
-                ASSERT_EQ(name.rfind(".big.krb.", 0), 0u) << name;
-                EXPECT_EQ(ModeOf(dir.Path() / name) & ~mode, 0u) << "more readable than the file";
+            if (linked) {
+                torn += CommonCount(ReadBytes(path), kRecords) < 0;
+                LoadQuestionSet(path); // finishes an interrupted rewrite
+            }
+            const int count = CommonCount(ReadBytes(path), kRecords);
+            ASSERT_GE(count, last) << "kill " << kill << ": a mix, a short file or an older one";
+            last = count;
+            EXPECT_EQ(ModeOf(path), mode);
+            for (const std::string& name : NamesIn(dir.Path())) {
+                if (!names.contains(name) && leftovers.insert(name).second) {
+                    ASSERT_EQ(name.rfind(".big.krb.", 0), 0u) << name;
+                    EXPECT_EQ(ModeOf(dir.Path() / name) & ~mode, 0u)
+                        << "more readable than the file";
+                }
             }
         }
+        std::printf("%s, %d kills: the counts reached %d; %zu left a temporary file; %d left "
+                    "the file torn until the next read\n",
+                    linked ? "hard-linked" : "one name", kKills, last, leftovers.size(), torn);
+        // One ordinary save clears what the killed ones left.
+        LoadRaiseAllSave(path);
+        EXPECT_EQ(CommonCount(ReadBytes(path), kRecords), last + 1);
+        EXPECT_EQ(NamesIn(dir.Path()), names);
     }
-    std::printf("%d kills: the counts reached %d; %zu left a temporary file\n", kKills, last,
-                leftovers.size());
-    // One ordinary save clears what the killed ones left.
-    LoadRaiseAllSave(path);
-    EXPECT_EQ(CommonCount(ReadBytes(path), kRecords), last + 1);
-    EXPECT_EQ(NamesIn(dir.Path()), Names{"big.krb"});
 }
 
 void SetSoftLimit(int resource, rlim_t value) {
@@ -102,6 +124,7 @@ void SetSoftLimit(int resource, rlim_t value) {
 struct Fault {
     const char* name;
     std::function<void(const fs::path&)> inject, lift;
+    std::string reason; // the failed save's second line
 };
 
 // Runs in a child process, where lowered limits die with it; complains on stderr.
@@ -123,7 +146,8 @@ int SaveUnderFault(const Fault& fault, const fs::path& file) {
         set->Save();
         expect(false, "no error");
     } catch (const CpException& error) {
-        expect(error.BuildMessage() == kSaveFailed + "\n", "wrong message");
+        expect(error.BuildMessage() == kSaveFailed + "\n  -" + fault.reason + "\n",
+               "wrong message");
     }
     fault.lift(file);
     expect(existed ? ReadBytes(file) == original : !fs::exists(file), "file changed");
@@ -145,7 +169,8 @@ TEST(WriteFailure, SaveReportsItAndKeepsTheFile) {
              std::signal(SIGXFSZ, SIG_IGN);
              SetSoftLimit(RLIMIT_FSIZE, 100000); // the new file has about 330 kB
          },
-         [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); }},
+         [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); },
+         std::strerror(EFBIG)}, // no reason of its own: the system's words
         // A hard-linked file is written in place; room is reserved before the
         // first byte is overwritten.
         {"disk full, hard-linked",
@@ -154,11 +179,12 @@ TEST(WriteFailure, SaveReportsItAndKeepsTheFile) {
              std::signal(SIGXFSZ, SIG_IGN);
              SetSoftLimit(RLIMIT_FSIZE, 100000);
          },
-         [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); }},
+         [](const fs::path&) { SetSoftLimit(RLIMIT_FSIZE, RLIM_INFINITY); }, std::strerror(EFBIG)},
         {"folder removed", [](const fs::path& f) { fs::remove_all(f.parent_path()); },
-         [](const fs::path& f) { fs::create_directory(f.parent_path()); }},
+         [](const fs::path& f) { fs::create_directory(f.parent_path()); }, strings::kReasonGone},
         {"file made read-only", [](const fs::path& f) { fs::permissions(f, fs::perms(0444)); },
-         [](const fs::path& f) { fs::permissions(f, fs::perms(0644)); }},
+         [](const fs::path& f) { fs::permissions(f, fs::perms(0644)); },
+         strings::kReasonNotAllowed},
     };
     testsupport::TempDir dir;
     for (const Fault& fault : faults) {
@@ -270,6 +296,190 @@ TEST(SaveKeepsTheFile, HardLinkedFileIsWrittenInPlace) {
     EXPECT_EQ(after.st_nlink, 2u);
     EXPECT_EQ(ReadBytes(twin), "q a 2 long tail\r\nr b 3\r\n");
     EXPECT_EQ(NamesIn(dir.Path()), (Names{"set.krb", "twin.krb"}));
+}
+
+// A hard-linked set is rewritten where it is. Ended at each moment of that
+// rewrite, the save leaves a set that reads whole under both names, with the
+// old counts or the new: 9 becomes 10, so a torn file would lose lines.
+AtomicFile::Moment s_killAt;
+
+TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
+    using Moment = AtomicFile::Moment;
+    constexpr int kRecords = 30000;
+    const struct {
+        Moment moment;
+        const char* name;
+        int count; // after the next read
+    } moments[] = {
+        {Moment::kCopyHalfWritten, "copy half written", 9},
+        {Moment::kCopyReady, "copy complete", 10},
+        {Moment::kReserved, "room reserved", 10},
+        {Moment::kHalfWritten, "half rewritten", 10},
+        {Moment::kWritten, "rewritten, not synced", 10},
+        {Moment::kSynced, "synced, copy not removed", 10},
+    };
+    int torn = 0;
+    for (const auto& at : moments) {
+        testsupport::TempDir dir;
+        const fs::path path = dir.Path() / "set.krb", twin = dir.Path() / "twin.krb";
+        WriteBytes(path, Lines(kRecords, 9));
+        fs::create_hard_link(path, twin);
+        s_killAt = at.moment;
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            AtomicFile::SetFaultHook([](Moment moment) {
+                if (moment == s_killAt) {
+                    ::raise(SIGKILL);
+                }
+            });
+            try {
+                LoadRaiseAllSave(path);
+            } catch (...) {
+            }
+            ::_exit(1); // only the kill may end this child
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << at.name;
+        torn += CommonCount(ReadBytes(path), kRecords) < 0;
+
+        // Opened through the other name, which finds the copy all the same.
+        std::unique_ptr<QuestionSet> set;
+        ASSERT_NO_THROW(set = LoadQuestionSet(twin.string())) << at.name;
+        EXPECT_EQ(set->Size(), std::size_t{kRecords}) << at.name;
+        EXPECT_EQ(CommonCount(ReadBytes(path), kRecords), at.count) << at.name;
+        EXPECT_EQ(fs::hard_link_count(path), 2u) << at.name;
+        EXPECT_EQ(ReadBytes(twin), ReadBytes(path)) << at.name;
+        for (const std::string& name : NamesIn(dir.Path())) {
+            EXPECT_FALSE(name.ends_with(".copy")) << at.name << ": " << name;
+        }
+        LoadRaiseAllSave(path); // and the next save clears what is left
+        EXPECT_EQ(CommonCount(ReadBytes(twin), kRecords), at.count + 1) << at.name;
+        EXPECT_EQ(NamesIn(dir.Path()), (Names{"set.krb", "twin.krb"})) << at.name;
+    }
+    std::printf("%zu kills of an in-place save: %d left the file torn until the next read\n",
+                std::size(moments), torn);
+}
+
+// Only a copy of this very file, whole, from a save whose process has ended,
+// is ever put into it: never a file of the learner's, a half-written copy, a
+// copy of another file, or one a running Kirabel is still writing in place.
+TEST(InterruptedInPlaceSave, OnlyACopyOfThisFileFromAnEndedSaveIsPutBack) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0); // its id now names no process
+    const std::string dead = std::to_string(child), self = std::to_string(::getpid());
+    const struct {
+        std::string name;
+        bool taken;
+    } copies[] = {
+        {".set.krb.kirabel-" + dead + "-Ab3xYz.copy", true},
+        {".twin.krb.kirabel-" + dead + "-Ab3xYz.copy", true}, // the other name of the file
+        {".set.krb.kirabel-" + self + "-Ab3xYz.copy", false},
+        {".set.krb.kirabel-" + dead + "-Ab3xY.copy", false},
+        {".set.krb.kirabel-" + dead + "-Ab3xYz.tmp", false},
+        {".set.krb.kirabel-" + dead + "-Ab3xYz.copy~", false},
+        {".other.krb.kirabel-" + dead + "-Ab3xYz.copy", false},
+        {".set.krb." + dead + ".copy", false},
+    };
+    for (const auto& copy : copies) {
+        testsupport::TempDir dir;
+        const fs::path path = dir.Path() / "set.krb";
+        WriteBytes(path, "q a 1\r\n");
+        fs::create_hard_link(path, dir.Path() / "twin.krb");
+        WriteBytes(dir.Path() / "other.krb", "q a 1\r\n");
+        WriteBytes(dir.Path() / copy.name, "q a 5\r\n");
+        LoadQuestionSet(path.string());
+        EXPECT_EQ(ReadBytes(path), copy.taken ? "q a 5\r\n" : "q a 1\r\n") << copy.name;
+        EXPECT_EQ(fs::exists(dir.Path() / copy.name), !copy.taken) << copy.name;
+        EXPECT_EQ(ReadBytes(dir.Path() / "other.krb"), "q a 1\r\n") << copy.name;
+    }
+}
+
+// The reason on the failed save's second line, for each error a save meets.
+TEST(FailedSave, EachErrorSaysWhy) {
+    const struct {
+        int error;
+        std::string reason;
+    } errors[] = {
+        {ENOSPC, strings::kReasonNoSpace},
+        {EDQUOT, strings::kReasonNoSpace},
+        {EACCES, strings::kReasonNotAllowed},
+        {EPERM, strings::kReasonNotAllowed},
+        {EROFS, strings::kReasonNotAllowed},
+        {EWOULDBLOCK, strings::kReasonHeld},
+        {EBUSY, strings::kReasonHeld},
+        {ETXTBSY, strings::kReasonHeld},
+        {ENOENT, strings::kReasonGone},
+        {ENOTDIR, strings::kReasonGone},
+        {EIO, std::strerror(EIO)},
+        {EFBIG, std::strerror(EFBIG)},
+    };
+    for (const auto& row : errors) {
+        EXPECT_EQ(FileSystem::ReasonOf(row.error), row.reason) << std::strerror(row.error);
+    }
+}
+
+// A small disk of its own, filled up (root only: mount).
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& where) : m_path(where) {
+        fs::create_directory(m_path);
+        m_mounted = ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    ~SmallDisk() {
+        if (m_mounted) {
+            ::umount2(m_path.c_str(), MNT_DETACH);
+        }
+    }
+    bool Mounted() const { return m_mounted; }
+    void Fill() const {
+        const std::string block(4096, 'x');
+        std::FILE* filler = std::fopen((m_path / "filler").c_str(), "wb");
+        while (filler != nullptr && std::fwrite(block.data(), 1, block.size(), filler) == 4096 &&
+               std::fflush(filler) == 0) {
+        }
+        if (filler != nullptr) {
+            std::fclose(filler);
+        }
+    }
+    void Empty() const { fs::remove(m_path / "filler"); }
+
+private:
+    fs::path m_path;
+    bool m_mounted = false;
+};
+
+TEST(FullDisk, TheSaveSaysSoAndKeepsTheFile) {
+    testsupport::TempDir dir;
+    SmallDisk disk(dir.Path() / "disk");
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << "no tmpfs mount (needs root)";
+    }
+    const fs::path path = dir.Path() / "disk" / "set.krb";
+    for (const bool linked : {false, true}) {
+        WriteBytes(path, Lines(1000, 1));
+        if (linked) {
+            fs::create_hard_link(path, dir.Path() / "disk" / "twin.krb");
+        }
+        auto set = LoadQuestionSet(path.string());
+        RaiseAll(*set);
+        disk.Fill();
+        EXPECT_EQ(testsupport::MessageOf<CpException>([&] { set->Save(); }),
+                  kSaveFailed + "\n  -" + strings::kReasonNoSpace + "\n")
+            << (linked ? "hard-linked" : "plain");
+        EXPECT_EQ(ReadBytes(path), Lines(1000, 1));
+        disk.Empty();
+        set->Save();
+        EXPECT_EQ(ReadBytes(path), Lines(1000, 2));
+        fs::remove(dir.Path() / "disk" / "twin.krb");
+    }
 }
 
 } // namespace

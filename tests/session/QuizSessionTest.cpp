@@ -377,7 +377,8 @@ TEST_F(Session, AFailedSaveIsToldOnceAndTriedAgainAtTheNextRightAnswer) {
     EditOutside(m_path, "a A 5\r\nc C 9\r\n");
     std::filesystem::permissions(PathOf(m_path), std::filesystem::perms::owner_read);
     Reply("A");
-    EXPECT_EQ(warnings(), "warning 問題集ファイルの保存に失敗しました。\n" +
+    EXPECT_EQ(warnings(), "warning 問題集ファイルの保存に失敗しました。\n  -" +
+                              std::string(strings::kReasonNotAllowed) + "\n" +
                               std::string(strings::kProgressKept) + "|");
     m_session.ShowNextQuestion();
     Reply("A"); // tried again, silently

@@ -1,8 +1,10 @@
 // Saves killed at random moments, as a crash or a power cut would end them:
 // every kill leaves the old file or the new one, never a mix or a short file.
+#include "questions/AtomicFile.h"
 #include "questions/Question.h"
 #include "questions/QuestionSetFile.h"
 #include "tests/TestSupport.h"
+#include "tests/windows/ChildTask.h"
 #include "tests/windows/SaveLoop.h"
 
 #include <cstdio>
@@ -106,4 +108,52 @@ TEST(KilledSave, OnlyTheFilesOfEndedSavesAreRemoved) {
     LoadRaiseAllSave(file);
     EXPECT_EQ(ReadBytes(file), "q a 2\r\n");
     EXPECT_EQ(NamesIn(dir.Path()), expected);
+}
+
+// A hard-linked set is rewritten where it is. Ended at each moment of that
+// rewrite, the save leaves a set that reads whole under both names, with the
+// old counts or the new: 9 becomes 10, so a torn file would lose lines.
+TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
+    using Moment = AtomicFile::Moment;
+    constexpr int kRecords = 30000;
+    const struct {
+        Moment moment;
+        const char* name;
+        int count; // after the next read
+    } moments[] = {
+        {Moment::kCopyHalfWritten, "copy half written", 9},
+        {Moment::kCopyReady, "copy complete", 10},
+        {Moment::kReserved, "room reserved", 10},
+        {Moment::kHalfWritten, "half rewritten", 10},
+        {Moment::kWritten, "rewritten, not flushed", 10},
+        {Moment::kSynced, "flushed, copy not removed", 10},
+    };
+    int torn = 0;
+    for (const auto& at : moments) {
+        SCOPED_TRACE(at.name);
+        TempDir dir;
+        const fs::path file = dir.Path() / "set.krb", twin = dir.Path() / "twin.krb";
+        WriteBytes(file, Lines(kRecords, 9));
+        ASSERT_TRUE(CreateHardLinkW(twin.c_str(), file.c_str(), nullptr));
+        {
+            ChildTask child(
+                {L"kill-at", std::to_wstring(static_cast<int>(at.moment)), file.wstring()});
+            ASSERT_EQ(child.Wait(), ChildTask::kKilled);
+        }
+        torn += CommonCount(ReadBytes(file), kRecords) < 0;
+        // Opened through the other name, which finds the copy all the same.
+        std::unique_ptr<QuestionSet> set;
+        ASSERT_NO_THROW(set = LoadQuestionSet(Utf8Of(twin)));
+        EXPECT_EQ(set->Size(), std::size_t{kRecords});
+        EXPECT_EQ(CommonCount(ReadBytes(file), kRecords), at.count);
+        EXPECT_EQ(ReadBytes(twin), ReadBytes(file));
+        for (const std::string& name : NamesIn(dir.Path())) {
+            EXPECT_FALSE(name.ends_with(".copy")) << name;
+        }
+        LoadRaiseAllSave(file); // and the next save clears what is left
+        EXPECT_EQ(CommonCount(ReadBytes(twin), kRecords), at.count + 1);
+        EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"set.krb", "twin.krb"}));
+    }
+    std::printf("%zu kills of an in-place save: %d left the file torn until the next read\n",
+                std::size(moments), torn);
 }

@@ -6,6 +6,7 @@
 #include "questions/FileSystem.h"
 #include "questions/Question.h"
 #include "questions/QuestionSetFile.h"
+#include "res/Strings.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -112,12 +113,13 @@ TEST(SaveOnWindows, ReadOnlyOrHeldOpenFailsAndKeepsTheFile) {
         const char* what;
         Obstacle obstacle;
         bool linked;
-        bool writable; // what the window is told at open
+        bool writable;      // what the window is told at open
+        const char* reason; // the failed save's second line
     } cases[] = {
-        {"read-only attribute", kReadOnly, false, false},
-        {"read-only attribute, hard-linked", kReadOnly, true, false},
-        {"held open without sharing", kHeldOpen, false, true},
-        {"held open without sharing, hard-linked", kHeldOpen, true, true},
+        {"read-only attribute", kReadOnly, false, false, strings::kReasonNotAllowed},
+        {"read-only attribute, hard-linked", kReadOnly, true, false, strings::kReasonNotAllowed},
+        {"held open without sharing", kHeldOpen, false, true, strings::kReasonHeld},
+        {"held open without sharing, hard-linked", kHeldOpen, true, true, strings::kReasonHeld},
     };
     // Longer once raised: in place, the room for the growth is checked first.
     const std::string original = "q a 9\r\nr b 99\r\n", raised = "q a 10\r\nr b 100\r\n";
@@ -148,7 +150,8 @@ TEST(SaveOnWindows, ReadOnlyOrHeldOpenFailsAndKeepsTheFile) {
             EXPECT_EQ(stamp.size, original.size());
         }
         EXPECT_EQ(FileSystem::IsWritable(Utf8Of(file)), c.writable);
-        EXPECT_EQ(MessageOf<CpException>([&] { set->Save(); }), kSaveFailed);
+        EXPECT_EQ(MessageOf<CpException>([&] { set->Save(); }),
+                  kSaveFailed + "  -" + c.reason + "\n");
         EXPECT_EQ(NamesIn(dir.Path()), names);
 
         if (c.obstacle == kReadOnly) {

@@ -92,7 +92,9 @@ const QString kStart[] = {U(u"問題文がここに表示されます。"),
                           U(u"問題の答えがここに表示されます。"), U(u"問題数")};
 const Look kInitial{kStart[0], kStart[1], kStart[2], "",    kWhite,
                     false,     false,     false,     false, nullptr};
-const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n";
+// A read-only file: the reason follows the first line.
+const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n"
+                                "  -問題集ファイルか、そのフォルダーに書き込む権限がありません。\n";
 const std::string kProgressKept =
     "今回の学習結果はこのまま記憶していて、次に正解したときにもう一度保存します。";
 

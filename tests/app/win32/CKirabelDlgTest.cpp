@@ -600,10 +600,12 @@ TEST_F(CKirabelDlgTest, AFailedSaveOnCloseAsksAndNoKeepsTheWindow) {
         SetFileAttributesW(set.c_str(), FILE_ATTRIBUTE_READONLY);
         Type(kAnswers[first]);
         const Box told = AnswerBox([&] { Command(IDOK); });
-        EXPECT_EQ(told.texts, std::vector<std::wstring>{
-                                  L"問題集ファイルの保存に失敗しました。\n"
-                                  L"今回の学習結果はこのまま記憶していて、次に正解したときに"
-                                  L"もう一度保存します。"});
+        EXPECT_EQ(told.texts,
+                  std::vector<std::wstring>{
+                      L"問題集ファイルの保存に失敗しました。\n"
+                      L"  -問題集ファイルか、そのフォルダーに書き込む権限がありません。\n"
+                      L"今回の学習結果はこのまま記憶していて、次に正解したときに"
+                      L"もう一度保存します。"});
         EXPECT_TRUE(told.ok && !told.yes && !told.no);
         const Look before = Now();
         const Box box = AnswerBox([&] { SendMessageW(m_hwnd, WM_CLOSE, 0, 0); });
@@ -611,6 +613,7 @@ TEST_F(CKirabelDlgTest, AFailedSaveOnCloseAsksAndNoKeepsTheWindow) {
         EXPECT_EQ(box.texts,
                   std::vector<std::wstring>{
                       L"問題集ファイルの保存に失敗しました。\n"
+                      L"  -問題集ファイルか、そのフォルダーに書き込む権限がありません。\n"
                       L"このまま終了すると、今回の学習結果は失われます。終了しますか？"});
         EXPECT_EQ(box.owner, m_hwnd);
         EXPECT_TRUE(box.yes && box.no);
