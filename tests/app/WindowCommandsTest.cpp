@@ -357,7 +357,8 @@ TEST_F(WindowCommandsTest, EveryEndUndoesAnOldCopyWrittenAfterTheLastAnswer) {
     EditOutside("x\r\n");
     EXPECT_FALSE(m_commands.MayClose());
     EXPECT_EQ(m_window.asked,
-              std::vector<std::string>{"問題集ファイルが他のプログラムで変更されていて、"
+              std::vector<std::string>{"問題集ファイルの保存に失敗しました。\n"
+                                       "  -問題集ファイルが他のプログラムで変更されていて、"
                                        "読み込めません。\n  -問題集ファイル読み込みに"
                                        "失敗しました：1行目\n  -トークンが有りません。\n" +
                                        kCloseAnyway});

@@ -341,7 +341,8 @@ TEST_F(Session, TwoSessionsOnOneFileKeepBothRunsInEitherOrder) {
 
 TEST_F(Session, AFailedSaveIsToldOnceAndTriedAgainAtTheNextRightAnswer) {
     const std::string unreadable =
-        "warning 問題集ファイルが他のプログラムで変更されていて、読み込めません。\n"
+        "warning 問題集ファイルの保存に失敗しました。\n"
+        "  -問題集ファイルが他のプログラムで変更されていて、読み込めません。\n"
         "  -問題集ファイル読み込みに失敗しました：2行目\n"
         "  -トークンが有りません。\n" +
         std::string(strings::kProgressKept) + "|";
