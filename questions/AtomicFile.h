@@ -8,7 +8,8 @@
 
 // Writes a file's new content beside it and puts it in place only once it is
 // complete and on disk, so a crash or a full disk never leaves the learner
-// with a half-written file. One implementation per platform.
+// with a half-written file. One flow for every platform, over the system
+// calls of SaveCalls.
 //
 // Falls back to rewriting the file itself where a replacement would change
 // what the learner sees (the file has other hard links, or a different owner
@@ -17,9 +18,9 @@
 // as ".<name>.kirabel-<process id>-<random>.copy"; a rewrite cut short is
 // finished from it by RepairInterrupted, so that the file always reads whole.
 //
-// The temporary file is named ".<name>.<process id>.<random>" beside the file.
-// A successful save removes those that saves of the same file left when they
-// were killed, but never one whose process still runs.
+// The temporary file is named ".<name>.kirabel-<process id>-<random>.tmp"
+// beside the file. A successful save removes those that saves of the same
+// file left when they were killed, but never one whose process still runs.
 class AtomicFile {
 public:
     explicit AtomicFile(const std::string& path);

@@ -6,7 +6,8 @@
 // Keeps the Kirabel processes of this machine from saving one set at the same
 // time: a save checks whether the file changed and replaces it under this
 // lock, so that no two saves can miss each other's answers. Another program
-// never sees it (no file of its own is made). One implementation per platform.
+// never sees it (no file of its own is made). One wait for every platform,
+// over the system calls of LockCalls.
 //
 // Taken again by the process that holds it, it is the same lock. Once taken,
 // it first puts back an in-place save of the file that was cut short

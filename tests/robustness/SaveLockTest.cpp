@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -148,6 +149,24 @@ TEST(TwoWindows, AHungHolderFailsTheSaveForAWhile) {
     set->At(0)->AddCorrect();
     set->Save(); // the next right answer saves both
     EXPECT_EQ(ReadBytes(path), "q a 3\r\n");
+}
+
+// A lock taken twice by one process and let go in the order it was taken is
+// free for another process once both are gone.
+TEST(TwoWindows, ALockLetGoOutOfOrderIsFree) {
+    testsupport::TempDir dir;
+    const std::string path = dir.File("set.krb");
+    WriteBytes(path, "q a 1\r\n");
+    {
+        auto first = std::make_unique<FileLock>(path);
+        const FileLock second(path);
+        first.reset();
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(FileLock(path).TimedOut() ? 1 : 0);
+    }
+    EXPECT_EQ(ExitCodeOf(child), 0) << "the other process found the lock held";
 }
 
 } // namespace

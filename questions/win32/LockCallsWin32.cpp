@@ -1,6 +1,5 @@
-#include "questions/FileLock.h"
+#include "questions/LockCalls.h"
 
-#include "questions/AtomicFile.h"
 #include "questions/win32/LongPath.h"
 
 #include <cstdint>
@@ -9,10 +8,6 @@
 #include <windows.h>
 
 namespace {
-
-// A hung Kirabel must not stop the drill for long; a save of a million
-// records takes well under this.
-constexpr DWORD kWaitMilliseconds = 1500;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -64,67 +59,43 @@ std::wstring MutexName(const std::string& path) {
     return L"Local\\kirabel-save-path-" + Hex(Fnv1a(full));
 }
 
-// How often this thread holds each mutex: a repair runs only on the first.
+// How often this thread holds each mutex: only the first take is kFirst.
 thread_local std::map<std::wstring, int> t_held;
 
 } // namespace
 
-class FileLock::Impl {
-public:
-    explicit Impl(const std::string& path);
-    Impl(const Impl&) = delete;
-    Impl& operator=(const Impl&) = delete;
-    ~Impl();
-
-    bool m_timedOut = false;
-
-private:
-    HANDLE m_mutex = nullptr;
-    bool m_held = false;
-    std::wstring m_name;
-};
-
-FileLock::Impl::Impl(const std::string& path) : m_name(MutexName(path)) {
-    if (m_name.empty()) {
-        return;
+LockCalls::Taken LockCalls::TryTake(const std::string& path, Held& held, std::uint32_t wait) {
+    const std::wstring name = MutexName(path);
+    const HANDLE mutex = name.empty() ? nullptr : ::CreateMutexW(nullptr, FALSE, name.c_str());
+    if (mutex == nullptr) {
+        return Taken::kNever;
     }
-    m_mutex = ::CreateMutexW(nullptr, FALSE, m_name.c_str());
-    if (m_mutex == nullptr) {
-        return; // as before there were any locks
-    }
-    switch (::WaitForSingleObject(m_mutex, kWaitMilliseconds)) {
+    switch (::WaitForSingleObject(mutex, wait)) {
     case WAIT_OBJECT_0:
     case WAIT_ABANDONED: // its holder ended: its save was cut short, if anything
-        m_held = true;
         break;
     case WAIT_TIMEOUT:
-        m_timedOut = true;
-        return;
+        ::CloseHandle(mutex);
+        return Taken::kBusy;
     default:
+        ::CloseHandle(mutex);
+        return Taken::kNever;
+    }
+    held.handle = reinterpret_cast<std::intptr_t>(mutex);
+    held.key.assign(name.begin(), name.end()); // the name is ASCII
+    return t_held[name]++ == 0 ? Taken::kFirst : Taken::kAgain;
+}
+
+void LockCalls::Release(Held& held) {
+    if (held.handle == -1) {
         return;
     }
-    if (t_held[m_name]++ == 0) {
-        AtomicFile::RepairInterrupted(path);
+    const std::wstring name(held.key.begin(), held.key.end());
+    if (--t_held[name] == 0) {
+        t_held.erase(name);
     }
-}
-
-FileLock::Impl::~Impl() {
-    if (m_held) {
-        if (--t_held[m_name] == 0) {
-            t_held.erase(m_name);
-        }
-        ::ReleaseMutex(m_mutex);
-    }
-    if (m_mutex != nullptr) {
-        ::CloseHandle(m_mutex);
-    }
-}
-
-FileLock::FileLock(const std::string& path) : m_impl(std::make_unique<Impl>(path)) {}
-FileLock::FileLock(FileLock&&) noexcept = default;
-FileLock& FileLock::operator=(FileLock&&) noexcept = default;
-FileLock::~FileLock() = default;
-
-bool FileLock::TimedOut() const {
-    return m_impl && m_impl->m_timedOut;
+    const auto mutex = reinterpret_cast<HANDLE>(held.handle);
+    ::ReleaseMutex(mutex);
+    ::CloseHandle(mutex);
+    held = {};
 }
