@@ -93,6 +93,22 @@ void TextFileReader::TakeMark() {
     }
 }
 
+void TextFileReader::EndLine(std::string_view& line, const char* start, std::size_t length,
+                             bool spilled) {
+    m_pos += length + 1;
+    m_lineEnd = kLf;
+    if (spilled) {
+        m_spill.append(start, length);
+        line = m_spill;
+    } else {
+        line = std::string_view(start, length);
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+        m_lineEnd = kCrLf;
+    }
+}
+
 bool TextFileReader::ReadSpilledLine(std::string_view& line) {
     line = {};
     m_lineEnd = kNone;
@@ -106,19 +122,8 @@ bool TextFileReader::ReadSpilledLine(std::string_view& line) {
         const std::size_t limit = m_stop > m_pos ? m_stop - m_pos : 0;
         const void* found = std::memchr(start, '\n', limit);
         if (found) {
-            const auto length = static_cast<std::size_t>(static_cast<const char*>(found) - start);
-            m_pos += length + 1;
-            m_lineEnd = kLf;
-            if (any) {
-                m_spill.append(start, length);
-                line = m_spill;
-            } else {
-                line = std::string_view(start, length);
-            }
-            if (!line.empty() && line.back() == '\r') {
-                line.remove_suffix(1);
-                m_lineEnd = kCrLf;
-            }
+            EndLine(line, start, static_cast<std::size_t>(static_cast<const char*>(found) - start),
+                    any);
             return true;
         }
         m_spill.append(start, limit);

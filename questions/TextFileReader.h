@@ -80,6 +80,9 @@ private:
     void TakeMark();
     // ReadLine for a line that crosses the end of the buffer or of the input.
     bool ReadSpilledLine(std::string_view& line);
+    // The line that the LF at start + length ends, after the bytes spilled
+    // before it, if any.
+    void EndLine(std::string_view& line, const char* start, std::size_t length, bool spilled);
 
     std::unique_ptr<ByteSource> m_source;
     std::unique_ptr<char[]> m_buffer;
