@@ -250,14 +250,17 @@ struct Pairing {
 };
 
 const Pairing kPairings[] = {
-    {"LoadQuestionSet", Load, LoadFloor, "one read, split, one record per line", 1.5, true},
-    {"LoadQuestionSet UTF-8", LoadUtf8, LoadUtf8Floor,
+    {"QuestionSetFile::Load", Load, LoadFloor, "one read, split, one record per line", 1.5, true},
+    {"QuestionSetFile::Load UTF-8", LoadUtf8, LoadUtf8Floor,
      "the same for the set in UTF-8 (one read, split, one record per line)", 1.5, true},
-    {"QuestionSet::Save", Save, SaveFloor, "same bytes to a new file, fsync, rename", 2.0, false},
-    {"QuestionSet::Save merging", SaveMerging, Save,
-     "a save of the same set that finds the file as it left it (QuestionSet::Save)", 3.0, false},
-    {"QuestionSet::Save merging, after other sets", SaveMergingAfterOthers, LoadAndSave,
-     "a load and a save of the same file (LoadQuestionSet, QuestionSet::Save)", 1.5, true},
+    {"QuestionSetFile::Save", Save, SaveFloor, "same bytes to a new file, fsync, rename", 2.0,
+     false},
+    {"QuestionSetFile::Save merging", SaveMerging, Save,
+     "a save of the same set that finds the file as it left it (QuestionSetFile::Save)", 3.0,
+     false},
+    {"QuestionSetFile::Save merging, after other sets", SaveMergingAfterOthers, LoadAndSave,
+     "a load and a save of the same file (QuestionSetFile::Load, QuestionSetFile::Save)", 1.5,
+     true},
     {"PickNext", Pick, PickFloor, "std::shuffle of pointers + min scan", 1.5, true},
 };
 
@@ -299,7 +302,7 @@ void RegisterAll() {
                                  [](benchmark::State& state) { SessionOpen(state, 200000); })
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    benchmark::RegisterBenchmark("QuestionSet::Save unchanged/200000",
+    benchmark::RegisterBenchmark("QuestionSetFile::Save unchanged/200000",
                                  [](benchmark::State& state) { SaveUnchanged(state, 200000); })
         ->Unit(benchmark::kMicrosecond)
         ->UseRealTime();
@@ -409,10 +412,11 @@ std::string Summary(const CollectingReporter& reporter) {
                       Duration(median).c_str());
         out << line;
     }
-    if (reporter.Figures("QuestionSet::Save unchanged/200000", best, median)) {
-        std::snprintf(line, sizeof line,
-                      "| QuestionSet::Save, nothing raised | 200000 | %s wall | | | | | < 1 ms |\n",
-                      Duration(median).c_str());
+    if (reporter.Figures("QuestionSetFile::Save unchanged/200000", best, median)) {
+        std::snprintf(
+            line, sizeof line,
+            "| QuestionSetFile::Save, nothing raised | 200000 | %s wall | | | | | < 1 ms |\n",
+            Duration(median).c_str());
         out << line;
     }
     out << "\nFloors, measured in the same run:\n\n";

@@ -1,5 +1,7 @@
 #include "questions/MemoryFileStore.h"
 
+#include "res/Strings.h"
+
 #include <algorithm>
 #include <functional>
 #include <utility>
@@ -41,7 +43,7 @@ public:
         return true;
     }
     const FileStamp& Stamp() const override { return m_stamp; }
-    std::string FailureReason() const override { return "read-only"; }
+    std::string FailureReason() const override { return strings::kReasonNotAllowed; }
 
 private:
     MemoryFileStore& m_store;

@@ -100,7 +100,7 @@ TEST(SaveOnWindows, AnyNameAtAnyLength) {
         set->Records().At(0)->AddCorrect();
         set->Save();
         EXPECT_EQ(ReadBytes(Long(file)), Cp932("単語 たんご 1\r\n") + "q a 5\r\n");
-        EXPECT_EQ(QuestionSetFile::Load(Utf8Of(file))->At(0)->GetCorrectCount(), 1);
+        EXPECT_EQ(QuestionSetFile::Load(Utf8Of(file))->Records().At(0)->GetCorrectCount(), 1);
         EXPECT_EQ(NamesInLong(c.folder), Names{Utf8Of(c.name)});
     }
 }
