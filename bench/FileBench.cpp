@@ -9,6 +9,7 @@
 #include "questions/Question.h"
 #include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
+#include "session/QuestionPool.h"
 #include "session/QuizOwner.h"
 #include "session/QuizSession.h"
 
@@ -34,17 +35,17 @@ constexpr std::uint32_t kSeed = 20240601;
 
 // --- state shared by the benchmarks, built on first use ---
 
-std::map<std::size_t, std::unique_ptr<QuestionSet>>& DrillSets() {
-    static std::map<std::size_t, std::unique_ptr<QuestionSet>> sets;
+std::map<std::size_t, std::unique_ptr<QuestionSetFile>>& DrillSets() {
+    static std::map<std::size_t, std::unique_ptr<QuestionSetFile>> sets;
     return sets;
 }
 
 QuestionSet& DrillSet(std::size_t records) {
     auto& slot = DrillSets()[records];
     if (!slot) {
-        slot = LoadQuestionSet(bench::QuestionSetFile(records));
+        slot = QuestionSetFile::Load(bench::QuestionSetFile(records));
     }
-    return *slot;
+    return slot->Records();
 }
 
 // Files beside the generated ones that the save benchmarks may rewrite.
@@ -78,7 +79,7 @@ public:
 
 void LoadFile(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
-        auto set = LoadQuestionSet(path);
+        auto set = QuestionSetFile::Load(path);
         benchmark::DoNotOptimize(set.get());
         state.PauseTiming(); // freeing is not part of loading
         set.reset();
@@ -117,11 +118,11 @@ void LoadUtf8Floor(benchmark::State& state, std::size_t records) {
     LoadFloorFile(state, bench::Utf8QuestionSetFile(records));
 }
 
-std::unique_ptr<QuestionSet> SetToSave(std::size_t records, const char* kind) {
+std::unique_ptr<QuestionSetFile> SetToSave(std::size_t records, const char* kind) {
     const std::string target = SaveTarget(records, kind);
     std::filesystem::copy_file(bench::QuestionSetFile(records), target,
                                std::filesystem::copy_options::overwrite_existing);
-    return LoadQuestionSet(target);
+    return QuestionSetFile::Load(target);
 }
 
 // One right answer since the last save: the usual save at the end of a run.
@@ -129,7 +130,7 @@ void Save(benchmark::State& state, std::size_t records) {
     auto set = SetToSave(records, "save");
     std::size_t next = 0;
     for (auto _ : state) {
-        set->At(next++ % set->Size())->AddCorrect();
+        set->Records().At(next++ % set->Records().Size())->AddCorrect();
         set->Save();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
@@ -145,7 +146,7 @@ void SaveMerging(benchmark::State& state, std::size_t records) {
         state.PauseTiming();
         bench::WriteWholeFile(set->GetPath(), original + "\x90\x56 new 0\r\n");
         for (int i = 0; i < 100; ++i) {
-            set->At((next += 7919) % set->Size())->AddCorrect();
+            set->Records().At((next += 7919) % set->Records().Size())->AddCorrect();
         }
         state.ResumeTiming();
         set->Save();
@@ -156,7 +157,7 @@ void SaveMerging(benchmark::State& state, std::size_t records) {
 // loaded and let go of sets before, as the window has after opening another file.
 void SaveMergingAfterOthers(benchmark::State& state, std::size_t records) {
     for (int i = 0; i < 2; ++i) {
-        benchmark::DoNotOptimize(LoadQuestionSet(bench::QuestionSetFile(records)).get());
+        benchmark::DoNotOptimize(QuestionSetFile::Load(bench::QuestionSetFile(records)).get());
     }
     auto set = SetToSave(records, "merge-after");
     const std::string original = bench::ReadWholeFile(set->GetPath());
@@ -164,7 +165,7 @@ void SaveMergingAfterOthers(benchmark::State& state, std::size_t records) {
     for (auto _ : state) {
         state.PauseTiming();
         bench::WriteWholeFile(set->GetPath(), original + "\x90\x56 new 0\r\n");
-        set->At((next += 7919) % set->Size())->AddCorrect();
+        set->Records().At((next += 7919) % set->Records().Size())->AddCorrect();
         state.ResumeTiming();
         set->Save();
     }
@@ -179,8 +180,8 @@ void LoadAndSave(benchmark::State& state, std::size_t records) {
         state.PauseTiming();
         bench::WriteWholeFile(target, original);
         state.ResumeTiming();
-        auto set = LoadQuestionSet(target);
-        set->At((next += 7919) % set->Size())->AddCorrect();
+        auto set = QuestionSetFile::Load(target);
+        set->Records().At((next += 7919) % set->Records().Size())->AddCorrect();
         set->Save();
         state.PauseTiming();
         set.reset();
@@ -199,8 +200,8 @@ void SaveFloor(benchmark::State& state, std::size_t records) {
 }
 
 void Pick(benchmark::State& state, std::size_t records) {
-    QuestionSet pool(&DrillSet(records));
-    QuestionSet::SeedRandom(kSeed);
+    QuestionPool pool(DrillSet(records));
+    QuestionPool::SeedRandom(kSeed);
     for (auto _ : state) {
         benchmark::DoNotOptimize(pool.PickNext());
     }
@@ -249,14 +250,17 @@ struct Pairing {
 };
 
 const Pairing kPairings[] = {
-    {"LoadQuestionSet", Load, LoadFloor, "one read, split, one record per line", 1.5, true},
-    {"LoadQuestionSet UTF-8", LoadUtf8, LoadUtf8Floor,
+    {"QuestionSetFile::Load", Load, LoadFloor, "one read, split, one record per line", 1.5, true},
+    {"QuestionSetFile::Load UTF-8", LoadUtf8, LoadUtf8Floor,
      "the same for the set in UTF-8 (one read, split, one record per line)", 1.5, true},
-    {"QuestionSet::Save", Save, SaveFloor, "same bytes to a new file, fsync, rename", 2.0, false},
-    {"QuestionSet::Save merging", SaveMerging, Save,
-     "a save of the same set that finds the file as it left it (QuestionSet::Save)", 3.0, false},
-    {"QuestionSet::Save merging, after other sets", SaveMergingAfterOthers, LoadAndSave,
-     "a load and a save of the same file (LoadQuestionSet, QuestionSet::Save)", 1.5, true},
+    {"QuestionSetFile::Save", Save, SaveFloor, "same bytes to a new file, fsync, rename", 2.0,
+     false},
+    {"QuestionSetFile::Save merging", SaveMerging, Save,
+     "a save of the same set that finds the file as it left it (QuestionSetFile::Save)", 3.0,
+     false},
+    {"QuestionSetFile::Save merging, after other sets", SaveMergingAfterOthers, LoadAndSave,
+     "a load and a save of the same file (QuestionSetFile::Load, QuestionSetFile::Save)", 1.5,
+     true},
     {"PickNext", Pick, PickFloor, "std::shuffle of pointers + min scan", 1.5, true},
 };
 
@@ -298,7 +302,7 @@ void RegisterAll() {
                                  [](benchmark::State& state) { SessionOpen(state, 200000); })
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    benchmark::RegisterBenchmark("QuestionSet::Save unchanged/200000",
+    benchmark::RegisterBenchmark("QuestionSetFile::Save unchanged/200000",
                                  [](benchmark::State& state) { SaveUnchanged(state, 200000); })
         ->Unit(benchmark::kMicrosecond)
         ->UseRealTime();
@@ -408,10 +412,11 @@ std::string Summary(const CollectingReporter& reporter) {
                       Duration(median).c_str());
         out << line;
     }
-    if (reporter.Figures("QuestionSet::Save unchanged/200000", best, median)) {
-        std::snprintf(line, sizeof line,
-                      "| QuestionSet::Save, nothing raised | 200000 | %s wall | | | | | < 1 ms |\n",
-                      Duration(median).c_str());
+    if (reporter.Figures("QuestionSetFile::Save unchanged/200000", best, median)) {
+        std::snprintf(
+            line, sizeof line,
+            "| QuestionSetFile::Save, nothing raised | 200000 | %s wall | | | | | < 1 ms |\n",
+            Duration(median).c_str());
         out << line;
     }
     out << "\nFloors, measured in the same run:\n\n";

@@ -123,7 +123,7 @@ int main(int argc, char* argv[]) {
     const std::string content = SameAnswers(bytes.str());
     Write(drilled, content);
     Write(saved, content);
-    auto plain = LoadQuestionSet(saved);
+    auto plain = QuestionSetFile::Load(saved);
 
     CheckBenchDlg dialog(drilled);
     std::vector<double> checks, shown, saves;
@@ -140,7 +140,9 @@ int main(int argc, char* argv[]) {
             shown.push_back(markShown);
             writesPerCheck = std::max(writesPerCheck, g_renames - before);
             dialog.PressEnter(); // the next question
-            plain->At(static_cast<std::size_t>(i) % plain->Size())->AddCorrect();
+            plain->Records()
+                .At(static_cast<std::size_t>(i) % plain->Records().Size())
+                ->AddCorrect();
             QElapsedTimer timer;
             timer.start();
             plain->Save();

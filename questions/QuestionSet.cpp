@@ -3,36 +3,19 @@
 #include "questions/Question.h"
 #include "questions/RecordArena.h"
 
-#include <algorithm>
 #include <memory>
 #include <new>
-#include <random>
 #include <stdexcept>
 #include <utility>
 
-namespace {
+QuestionSet::QuestionSet(TextEncoding encoding) : m_encoding(encoding) {}
 
-std::mt19937& Engine() {
-    static std::mt19937 engine{std::random_device{}()};
-    return engine;
-}
-
-} // namespace
-
-QuestionSet::FileState::~FileState() = default;
-
-QuestionSet::QuestionSet(std::string path) : m_path(std::move(path)) {}
-
-QuestionSet::QuestionSet(QuestionSet* other)
-    : m_questions(other->m_questions), m_path(other->m_path), m_ownsQuestions(false),
-      m_unreadable(other->m_unreadable), m_encoding(other->m_encoding) {}
-
-// The records live in the arena or in m_appended; a sharing set has neither.
+// The records live in the arena or in m_appended.
 QuestionSet::~QuestionSet() {
-    DestroyReadRecords();
+    DestroyMadeRecords();
 }
 
-void QuestionSet::DestroyReadRecords() {
+void QuestionSet::DestroyMadeRecords() {
     if (!m_arena) {
         return;
     }
@@ -46,31 +29,36 @@ void QuestionSet::DestroyReadRecords() {
 }
 
 void QuestionSet::Append(std::unique_ptr<Question> question) {
-    if (!m_ownsQuestions) {
-        ThrowSharingAppend();
-    }
     if (question) {
         m_questions.push_back(question.get());
         m_appended.push_back(std::move(question));
     }
 }
 
-Question* QuestionSet::EmplaceRead(std::string_view question, std::string_view answer, int count) {
+void QuestionSet::Reserve(std::size_t records) {
+    m_questions.reserve(records);
+}
+
+Question* QuestionSet::Emplace(std::string_view question, std::string_view answer, int count) {
+    if (!m_appended.empty()) {
+        throw std::logic_error("a record read after an appended one");
+    }
     if (!m_arena) {
         m_arena = std::make_unique<RecordArena>();
     }
     void* place = m_arena->Allocate(sizeof(Question), alignof(Question));
     auto* record = new (place) Question(Question::FromLine{}, question, answer, count);
+    m_questions.push_back(record);
     ++m_arenaRecords;
     return record;
 }
 
-void QuestionSet::ThrowSharingAppend() {
-    throw std::logic_error("a sharing set cannot take over a record");
+std::size_t QuestionSet::ReusableRecords() const {
+    return m_arena && m_arenaHoles <= m_arenaRecords ? m_arenaRecords : 0;
 }
 
-void QuestionSet::AdoptRecords(std::vector<Question*> records, std::unique_ptr<RecordArena> made,
-                               const std::vector<Question*>& dropped, bool keptOwn) {
+void QuestionSet::Replace(std::vector<Question*> records, std::unique_ptr<RecordArena> made,
+                          const std::vector<Question*>& dropped, bool keptOwn) {
     if (keptOwn) {
         m_arena->TakeBlocksOf(*made);
         for (Question* record : dropped) {
@@ -78,34 +66,11 @@ void QuestionSet::AdoptRecords(std::vector<Question*> records, std::unique_ptr<R
         }
         m_arenaHoles += dropped.size();
     } else {
-        DestroyReadRecords();
+        DestroyMadeRecords();
         m_arena = std::move(made);
         m_arenaHoles = 0;
     }
     m_appended.clear();
     m_questions = std::move(records);
     m_arenaRecords = m_questions.size();
-}
-
-Question* QuestionSet::PickNext() {
-    const std::size_t n = m_questions.size();
-    Question** const list = m_questions.data();
-    // Fisher-Yates: positions 1 to n-1 in turn, each exchanged with a uniform
-    // draw from 0 to itself. std::shuffle does exactly that, and may take two
-    // draws from one number of the engine (libstdc++ does below 65536 entries).
-    std::shuffle(list, list + n, Engine());
-    if (n == 0) {
-        throw std::out_of_range("the question set is empty");
-    }
-    Question* best = list[0];
-    for (std::size_t p = 1; p < n; ++p) {
-        if (list[p]->GetCorrectCount() < best->GetCorrectCount()) {
-            best = list[p];
-        }
-    }
-    return best;
-}
-
-void QuestionSet::SeedRandom(std::uint32_t seed) {
-    Engine().seed(seed);
 }

@@ -1,9 +1,8 @@
 #include "questions/QuestionSetFile.h"
 
 #include "questions/CpException.h"
-#include "questions/FileLock.h"
-#include "questions/FileSystem.h"
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "questions/RecordArena.h"
 #include "questions/RecordIndex.h"
 #include "questions/TextFileReader.h"
@@ -40,6 +39,10 @@ int Saturated(int count, int raise) {
 
 bool OnlySpaces(std::string_view line) {
     return line.find_first_not_of(' ') == std::string_view::npos;
+}
+
+bool WithoutLineBreak(TextFileReader::LineEnd end) {
+    return end == TextFileReader::kNone || end == TextFileReader::kCr;
 }
 
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -92,15 +95,39 @@ private:
     std::vector<Question*> m_dropped;
 };
 
+// Whole lines are composed in one buffer and handed over in pieces of 1 MiB,
+// which the writer passes straight to the file: per line that is a few copies
+// instead of a string of its own and five appends.
+class LineBuffer {
+public:
+    explicit LineBuffer(TextFileWriter& writer)
+        : m_writer(writer), m_chunk(std::make_unique_for_overwrite<char[]>(m_capacity)) {}
+
+    // Where a line of up to `room` bytes goes.
+    char* Room(std::size_t room) {
+        if (m_capacity - m_used < room) {
+            Flush();
+            if (m_capacity < room) { // a line longer than the whole buffer
+                m_capacity = room;
+                m_chunk = std::make_unique_for_overwrite<char[]>(m_capacity);
+            }
+        }
+        return m_chunk.get() + m_used;
+    }
+    void Filled(const char* end) { m_used = static_cast<std::size_t>(end - m_chunk.get()); }
+    void Flush() {
+        m_writer.Write(std::string_view(m_chunk.get(), m_used));
+        m_used = 0;
+    }
+
+private:
+    TextFileWriter& m_writer;
+    std::size_t m_capacity = std::size_t{1} << 20;
+    std::unique_ptr<char[]> m_chunk;
+    std::size_t m_used = 0;
+};
+
 } // namespace
-
-std::unique_ptr<QuestionSet> LoadQuestionSet(std::string path) {
-    return QuestionSetFile::Load(std::move(path));
-}
-
-void QuestionSet::Save() {
-    QuestionSetFile::Save(*this);
-}
 
 // What a merge carries from the set into the changed file: the records
 // raised since the last save, those this run raised before, and the one
@@ -152,7 +179,7 @@ struct QuestionSetFile::ChangedContent {
         made.clear();
     }
 
-    QuestionSetFile file; // its lines, the counts as read and its stamp
+    Layout layout; // its lines, the counts as read and its stamp
     std::vector<Question*> records;
     TextEncoding encoding = TextEncoding::kCp932;
     std::unique_ptr<RecordArena> arena = std::make_unique<RecordArena>();
@@ -162,141 +189,171 @@ struct QuestionSetFile::ChangedContent {
     bool keptOwn = false;
 };
 
-std::unique_ptr<QuestionSet> QuestionSetFile::Load(std::string path) {
-    TextFileReader reader(path);
-    if (!reader.IsOpen()) {
-        return UnreadableSet(path);
+// Makes and lists the records of a changed file as it is read: the set's own
+// again for unchanged lines, new ones for the others; and notes where the
+// carried keys are.
+class QuestionSetFile::FreshRecords {
+public:
+    FreshRecords(Carry& carry, ChangedContent& fresh, const QuestionSet& set)
+        : m_carry(carry), m_fresh(fresh), m_own(set.List(), set.ReusableRecords()) {}
+
+    void Reserve(std::size_t records) { m_fresh.records.reserve(records); }
+    Question* Emplace(std::string_view question, std::string_view answer, int count) {
+        if (const std::size_t probe = m_carry.probes.Find(RecordKey(question, answer));
+            probe != RecordIndex::npos) {
+            m_carry.found[probe].push_back(m_fresh.records.size());
+        }
+        Question* record = m_own.Take(question, answer);
+        if (record) {
+            if (record->GetCorrectCount() != count) {
+                m_fresh.ownCounts.emplace_back(record, record->GetCorrectCount());
+                record->SetCorrectCount(count);
+            }
+        } else {
+            void* place = m_fresh.arena->Allocate(sizeof(Question), alignof(Question));
+            record = new (place) Question(Question::FromLine{}, question, answer, count);
+            m_fresh.made.push_back(record);
+        }
+        m_fresh.records.push_back(record);
+        return record;
     }
-    auto set = std::make_unique<QuestionSet>(path);
-    auto file = std::make_unique<QuestionSetFile>();
-    QuestionSet& records = *set;
-    file->ReadLines(reader, set->m_questions,
-                    [&records](std::string_view question, std::string_view answer, int count) {
-                        return records.EmplaceRead(question, answer, count);
-                    });
+    void Finish() {
+        m_fresh.keptOwn = m_own.KeptAny();
+        m_fresh.dropped = m_own.Dropped();
+    }
+
+private:
+    Carry& m_carry;
+    ChangedContent& m_fresh;
+    OwnRecords m_own;
+};
+
+QuestionSetFile::QuestionSetFile(std::string path, FileStore& store)
+    : m_path(std::move(path)), m_store(store), m_set(std::make_unique<QuestionSet>()) {}
+
+QuestionSetFile::~QuestionSetFile() = default;
+
+std::unique_ptr<QuestionSetFile> QuestionSetFile::Load(std::string path, FileStore& store) {
+    auto file = std::make_unique<QuestionSetFile>(std::move(path), store);
+    TextFileReader reader(store.OpenForReading(file->m_path));
+    if (reader.IsOpen()) {
+        ReadLines(reader, file->m_layout, *file->m_set);
+        ThrowOnForeignMark(reader);
+    }
+    if (reader.HasFailed()) {
+        auto unreadable = std::make_unique<QuestionSetFile>(file->m_path, store);
+        unreadable->m_unreadable = true; // never to be saved over the file
+        return unreadable;
+    }
+    // The file was read whole: its counts and stamp from now on tell what changed.
+    file->m_set->SetEncoding(reader.Encoding());
+    file->m_writable = store.IsWritable(file->m_path);
+    file->m_layout.stamp = reader.Stamp();
+    return file;
+}
+
+void QuestionSetFile::ThrowOnForeignMark(const TextFileReader& reader) {
     if (const char* mark = reader.ForeignMark()) {
         throw CpException(std::string(strings::kForeignEncodingBefore) + mark +
                           strings::kForeignEncodingAfter);
     }
-    if (reader.HasFailed()) {
-        return UnreadableSet(path);
-    }
-    // The file was read whole: its counts and stamp from now on tell what changed.
-    set->m_encoding = reader.Encoding();
-    set->m_writable = FileSystem::IsWritable(path);
-    file->m_stamp = reader.Stamp();
-    set->m_file = std::move(file);
-    return set;
 }
 
-template <typename Make>
-void QuestionSetFile::ReadLines(TextFileReader& reader, std::vector<Question*>& records,
-                                Make&& make) {
-    TokenReader tokens;
+template <typename Sink>
+void QuestionSetFile::ReadLines(TextFileReader& reader, Layout& layout, Sink& sink) {
     int lineNumber = 0;
-    std::string_view line; // into the reader's buffer: no copy per line
+    TokenReader tokens;
     try {
-        bool ended = false;
+        std::string_view line; // into the reader's buffer: no copy per line
         while (reader.ReadLine(line)) {
             const TextFileReader::LineEnd end = reader.LastLineEnd();
             // The first empty line ends the records, and so does a last line
             // of spaces without a line break; from there on everything is
             // kept as it stands, the line's own end included.
-            const bool unterminated = end == TextFileReader::kNone || end == TextFileReader::kCr;
-            if (line.empty() || (unterminated && OnlySpaces(line))) {
-                m_untakenRest = std::string(line) + std::string(TextFileReader::LineEndBytes(end)) +
-                                reader.ReadRest();
-                ended = true;
-                break;
+            if (line.empty() || (WithoutLineBreak(end) && OnlySpaces(line))) {
+                layout.untakenRest = std::string(line) +
+                                     std::string(TextFileReader::LineEndBytes(end)) +
+                                     reader.ReadRest();
+                return;
             }
-            ++lineNumber;
-            tokens.SetLine(line.data(), line.size());
-            const std::string_view question = tokens.NextTokenView();
-            const std::string_view answer = tokens.NextTokenView();
-            const std::string_view countToken = tokens.NextTokenView();
-            const int count = ToNumber(countToken.data(), countToken.size());
-            if (lineNumber == 1) { // a file that starts with a record: make room for the rest
+            if (++lineNumber == 1) { // a file that starts with a record: make room for the rest
                 const std::size_t lines = reader.EstimatedLines();
-                records.reserve(lines);
-                m_savedCounts.reserve(lines);
-                m_lineEnds.reserve(lines);
+                sink.Reserve(lines);
+                layout.savedCounts.reserve(lines);
+                layout.lineEnds.reserve(lines);
             }
-            Question* record = make(question, answer, count);
-            records.push_back(record);
-            m_savedCounts.push_back(count);
-            m_lineEnds.push_back(end);
-            std::string tail = tokens.RestOfLine();
-            if (!tail.empty()) {
-                m_lineTails[record] = std::move(tail);
-            }
-            if (unterminated && reader.StoppedAtEndMark()) {
-                m_lastLineCut = true;
+            ReadRecord(tokens, line, end, layout, sink);
+            if (WithoutLineBreak(end) && reader.StoppedAtEndMark()) {
+                layout.lastLineCut = true;
             }
         }
-        if (!ended) {
-            m_untakenRest = reader.ReadRest(); // from the 0x1A on, if there is one
-        }
+        layout.untakenRest = reader.ReadRest(); // from the 0x1A on, if there is one
     } catch (const CpException& cause) {
         throw CpException(cause,
                           strings::kReadFailedAt + IntToString(lineNumber) + strings::kLineSuffix);
     }
 }
 
-void QuestionSetFile::Save(QuestionSet& set) {
-    if (!set.m_ownsQuestions || set.m_unreadable) {
-        return;
+template <typename Sink>
+void QuestionSetFile::ReadRecord(TokenReader& tokens, std::string_view line, unsigned char end,
+                                 Layout& layout, Sink& sink) {
+    tokens.SetLine(line.data(), line.size());
+    const std::string_view question = tokens.NextTokenView();
+    const std::string_view answer = tokens.NextTokenView();
+    const std::string_view countToken = tokens.NextTokenView();
+    const int count = ToNumber(countToken.data(), countToken.size());
+    Question* record = sink.Emplace(question, answer, count);
+    layout.savedCounts.push_back(count);
+    layout.lineEnds.push_back(end);
+    std::string tail = tokens.RestOfLine();
+    if (!tail.empty()) {
+        layout.lineTails[record] = std::move(tail);
     }
-    QuestionSetFile& file = Of(set);
-    const bool raised = file.HasRaisedCounts(set);
-    // Even with nothing to write, answers this run saved may have been
-    // undone since by an old copy written back.
-    if (!raised && file.m_progress.empty()) {
-        return;
-    }
-    // With nothing raised, only a changed file can need a write: a close with
-    // nothing new never waits for another Kirabel.
-    if (!raised && !file.ChangedOnDisk(set)) {
+}
+
+void QuestionSetFile::Save() {
+    if (m_unreadable || !NeedsSave()) {
         return;
     }
     // No other Kirabel saves the file from the check below to the replace.
-    const FileLock lock = FileLock::ForSave(set.m_path);
-    if (file.ChangedOnDisk(set)) {
+    const auto hold = m_store.HoldForSave(m_path);
+    if (ChangedOnDisk()) {
         try {
-            file.MergeChangedFile(set);
+            MergeChangedFile();
         } catch (const CpException& why) {
             // Told as any failed save is: the first line, then the reason.
             throw CpException(why, strings::kSaveFailed);
         }
-        if (!file.HasRaisedCounts(set)) {
+        if (!HasRaisedCounts()) {
             return; // no old copy, or every raised record removed
         }
     }
-    file.Write(set);
+    Write();
 }
 
-std::unique_ptr<QuestionSet> QuestionSetFile::UnreadableSet(const std::string& path) {
-    auto set = std::make_unique<QuestionSet>(path);
-    set->m_unreadable = true; // never to be saved over the file
-    return set;
-}
-
-QuestionSetFile& QuestionSetFile::Of(QuestionSet& set) {
-    if (!set.m_file) {
-        set.m_file = std::make_unique<QuestionSetFile>();
+bool QuestionSetFile::NeedsSave() const {
+    const bool raised = HasRaisedCounts();
+    // Even with nothing to write, answers this run saved may have been
+    // undone since by an old copy written back.
+    if (!raised && m_progress.empty()) {
+        return false;
     }
-    return static_cast<QuestionSetFile&>(*set.m_file);
+    // With nothing raised, only a changed file can need a write: a close with
+    // nothing new never waits for another Kirabel.
+    return raised || ChangedOnDisk();
 }
 
-bool QuestionSetFile::HasRaisedCounts(const QuestionSet& set) const {
-    if (m_savedCounts.size() != set.m_questions.size()) {
+bool QuestionSetFile::HasRaisedCounts() const {
+    const std::vector<Question*>& list = m_set->List();
+    if (m_layout.savedCounts.size() != list.size()) {
         return true; // records the file never had
     }
-    const std::size_t count = set.m_questions.size();
+    const std::size_t count = list.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (i + kPrefetchAhead < count) {
-            Prefetch(set.m_questions[i + kPrefetchAhead]);
+            Prefetch(list[i + kPrefetchAhead]);
         }
-        if (set.m_questions[i]->GetCorrectCount() != m_savedCounts[i]) {
+        if (list[i]->GetCorrectCount() != m_layout.savedCounts[i]) {
             return true;
         }
     }
@@ -304,29 +361,30 @@ bool QuestionSetFile::HasRaisedCounts(const QuestionSet& set) const {
 }
 
 // A file that is gone is not changed: it is written anew with what the set holds.
-bool QuestionSetFile::ChangedOnDisk(const QuestionSet& set) const {
-    if (!m_stamp.valid) {
+bool QuestionSetFile::ChangedOnDisk() const {
+    if (!m_layout.stamp.valid) {
         return false;
     }
-    const FileStamp now = FileSystem::StampOf(set.m_path);
-    return now.valid && !(now == m_stamp);
+    const FileStamp now = m_store.StampOf(m_path);
+    return now.valid && !(now == m_layout.stamp);
 }
 
-void QuestionSetFile::MergeChangedFile(QuestionSet& set) {
-    Carry carry = CollectCarried(set);
+void QuestionSetFile::MergeChangedFile() {
+    Carry carry = CollectCarried();
     ChangedContent fresh;
-    Reread(set, carry, fresh); // the set stays as it is if this throws
-    NumberOldOccurrences(set, carry);
-    PlaceCarried(carry, fresh.file.m_savedCounts);
-    AdoptContent(set, carry, fresh);
+    Reread(carry, fresh); // the set stays as it is if this throws
+    NumberOldOccurrences(carry);
+    PlaceCarried(carry, fresh.layout.savedCounts);
+    AdoptContent(carry, fresh);
 }
 
-QuestionSetFile::Carry QuestionSetFile::CollectCarried(const QuestionSet& set) const {
+QuestionSetFile::Carry QuestionSetFile::CollectCarried() const {
     Carry carry;
-    const std::size_t known = std::min(set.m_questions.size(), m_savedCounts.size());
+    const std::vector<Question*>& list = m_set->List();
+    const std::vector<int>& saved = m_layout.savedCounts;
+    const std::size_t known = std::min(list.size(), saved.size());
     for (std::size_t i = 0; i < known; ++i) {
-        const Question* record = set.m_questions[i];
-        if (record->GetCorrectCount() != m_savedCounts[i] || record == set.m_followed) {
+        if (list[i]->GetCorrectCount() != saved[i] || list[i] == m_followed) {
             carry.at.push_back(i);
         }
     }
@@ -337,10 +395,16 @@ QuestionSetFile::Carry QuestionSetFile::CollectCarried(const QuestionSet& set) c
     }
     std::sort(carry.at.begin(), carry.at.end());
     carry.at.erase(std::unique(carry.at.begin(), carry.at.end()), carry.at.end());
+    GroupCarried(carry);
+    ProbeKeys(carry);
+    return carry;
+}
 
+void QuestionSetFile::GroupCarried(Carry& carry) const {
+    const std::vector<int>& saved = m_layout.savedCounts;
     RecordIndex groupOf;
     for (const std::size_t i : carry.at) {
-        const Question* record = set.m_questions[i];
+        const Question* record = m_set->At(i);
         std::size_t group = groupOf.Find(record);
         if (group == RecordIndex::npos) {
             group = carry.groups.size();
@@ -350,18 +414,16 @@ QuestionSetFile::Carry QuestionSetFile::CollectCarried(const QuestionSet& set) c
         const auto progress = m_progress.find(i);
         carry.groups[group].records.push_back(carry.records.size());
         carry.records.push_back(
-            {group, m_savedCounts[i], record->GetCorrectCount() - m_savedCounts[i],
-             progress != m_progress.end() ? progress->second : RunProgress{m_savedCounts[i], 0},
-             record == set.m_followed});
+            {group, saved[i], record->GetCorrectCount() - saved[i],
+             progress != m_progress.end() ? progress->second : RunProgress{saved[i], 0},
+             record == m_followed});
     }
-    ProbeKeys(set, carry);
-    return carry;
 }
 
 // Which encoding the changed file has is known only once it is read: each key
 // is looked for in the set's bytes and in those of the other encoding, when
 // it has any.
-void QuestionSetFile::ProbeKeys(const QuestionSet& set, Carry& carry) {
+void QuestionSetFile::ProbeKeys(Carry& carry) const {
     const auto probeOf = [&carry](const RecordKey& key) {
         std::size_t probe = carry.probes.Find(key);
         if (probe == RecordIndex::npos) {
@@ -371,8 +433,9 @@ void QuestionSetFile::ProbeKeys(const QuestionSet& set, Carry& carry) {
         }
         return probe;
     };
+    const QuestionSet& set = *m_set;
     const TextEncoding other =
-        set.m_encoding == TextEncoding::kCp932 ? TextEncoding::kUtf8 : TextEncoding::kCp932;
+        set.GetEncoding() == TextEncoding::kCp932 ? TextEncoding::kUtf8 : TextEncoding::kCp932;
     for (Carry::Group& group : carry.groups) {
         group.probe[0] = probeOf(group.key);
         std::string question, answer;
@@ -385,39 +448,17 @@ void QuestionSetFile::ProbeKeys(const QuestionSet& set, Carry& carry) {
     }
 }
 
-void QuestionSetFile::Reread(QuestionSet& set, Carry& carry, ChangedContent& fresh) {
-    TextFileReader reader(set.m_path);
+void QuestionSetFile::Reread(Carry& carry, ChangedContent& fresh) const {
+    TextFileReader reader(m_store.OpenForReading(m_path));
     if (!reader.IsOpen()) {
         throw CpException(strings::kChangedUnreadable);
     }
     // The set's own records are taken again for unchanged lines, unless
-    // earlier merges left too many places of dropped ones in its arena.
-    const bool mayKeep = set.m_arena && set.m_arenaHoles <= set.m_arenaRecords;
-    OwnRecords own(set.m_questions, mayKeep ? set.m_arenaRecords : 0);
-    const auto make = [&](std::string_view question, std::string_view answer, int count) {
-        const RecordKey key(question, answer);
-        if (const std::size_t probe = carry.probes.Find(key); probe != RecordIndex::npos) {
-            carry.found[probe].push_back(fresh.records.size());
-        }
-        Question* record = own.Take(question, answer);
-        if (record) {
-            if (record->GetCorrectCount() != count) {
-                fresh.ownCounts.emplace_back(record, record->GetCorrectCount());
-                record->SetCorrectCount(count);
-            }
-            return record;
-        }
-        void* place = fresh.arena->Allocate(sizeof(Question), alignof(Question));
-        record = new (place) Question(Question::FromLine{}, question, answer, count);
-        fresh.made.push_back(record);
-        return record;
-    };
+    // earlier merges left too many places of dropped ones in its memory.
+    FreshRecords records(carry, fresh, *m_set);
     try {
-        fresh.file.ReadLines(reader, fresh.records, make);
-        if (const char* mark = reader.ForeignMark()) {
-            throw CpException(std::string(strings::kForeignEncodingBefore) + mark +
-                              strings::kForeignEncodingAfter);
-        }
+        ReadLines(reader, fresh.layout, records);
+        ThrowOnForeignMark(reader);
     } catch (const CpException& cause) {
         throw CpException(cause, strings::kChangedUnreadable);
     }
@@ -425,10 +466,9 @@ void QuestionSetFile::Reread(QuestionSet& set, Carry& carry, ChangedContent& fre
         throw CpException(strings::kChangedUnreadable);
     }
     fresh.encoding = reader.Encoding();
-    fresh.file.m_stamp = reader.Stamp();
-    fresh.keptOwn = own.KeptAny();
-    fresh.dropped = own.Dropped();
-    const int form = SameBytes(fresh.encoding, set.m_encoding) ? 0 : 1;
+    fresh.layout.stamp = reader.Stamp();
+    records.Finish();
+    const int form = SameBytes(fresh.encoding, m_set->GetEncoding()) ? 0 : 1;
     for (Carry::Group& group : carry.groups) {
         if (group.probe[form] != npos) {
             group.lines = carry.found[group.probe[form]];
@@ -438,7 +478,7 @@ void QuestionSetFile::Reread(QuestionSet& set, Carry& carry, ChangedContent& fre
 
 // Where a key has copies, on either side, a record is first looked for as the
 // same occurrence of its key: the k-th copy as the k-th copy.
-void QuestionSetFile::NumberOldOccurrences(const QuestionSet& set, Carry& carry) {
+void QuestionSetFile::NumberOldOccurrences(Carry& carry) const {
     RecordIndex copied;
     std::size_t last = 0;
     for (std::size_t g = 0; g < carry.groups.size(); ++g) {
@@ -451,10 +491,11 @@ void QuestionSetFile::NumberOldOccurrences(const QuestionSet& set, Carry& carry)
     if (copied.IsEmpty()) {
         return;
     }
+    const std::vector<Question*>& list = m_set->List();
     std::vector<std::size_t> seen(carry.groups.size());
     std::size_t next = 0; // the carried records are in file order
     for (std::size_t i = 0; i < last; ++i) {
-        const std::size_t group = copied.Find(set.m_questions[i]);
+        const std::size_t group = copied.Find(list[i]);
         if (group == RecordIndex::npos) {
             continue;
         }
@@ -507,15 +548,21 @@ void QuestionSetFile::PlaceCarried(Carry& carry, const std::vector<int>& counts)
     }
 }
 
-void QuestionSetFile::AdoptContent(QuestionSet& set, const Carry& carry, ChangedContent& fresh) {
+// What the carried records bring to the changed file's records.
+struct QuestionSetFile::Transfer {
     Question* followed = nullptr;
     std::unordered_map<std::size_t, RunProgress> progress;
     std::vector<std::pair<Question*, int>> raises;
+};
+
+QuestionSetFile::Transfer QuestionSetFile::TransferOf(const Carry& carry,
+                                                      const std::vector<Question*>& records) {
+    Transfer transfer;
     for (const Carry::Record& carried : carry.records) {
         if (carried.line == npos) {
             continue;
         }
-        Question* record = fresh.records[carried.line];
+        Question* record = records[carried.line];
         RunProgress run = carried.progress;
         int raise = carried.raise;
         if (carried.oldCopy) { // none of this run's raises are in it
@@ -523,113 +570,113 @@ void QuestionSetFile::AdoptContent(QuestionSet& set, const Carry& carry, Changed
             run.savedRaises = 0;
         }
         if (run.savedRaises > 0 || raise > 0) {
-            progress.emplace(carried.line, run);
-            raises.emplace_back(record, raise);
+            transfer.progress.emplace(carried.line, run);
+            transfer.raises.emplace_back(record, raise);
         }
         if (carried.followed) {
-            followed = record;
+            transfer.followed = record;
         }
     }
-    // The set is now the new content, with the raises on it still to be saved.
-    set.AdoptRecords(std::move(fresh.records), std::move(fresh.arena), fresh.dropped,
-                     fresh.keptOwn);
-    fresh.Adopted();
-    for (const auto& [record, raise] : raises) {
-        record->AddCorrect(raise);
-    }
-    set.m_encoding = fresh.encoding;
-    m_lastLineCut = fresh.file.m_lastLineCut;
-    m_lineEnds = std::move(fresh.file.m_lineEnds);
-    m_lineTails = std::move(fresh.file.m_lineTails);
-    m_untakenRest = std::move(fresh.file.m_untakenRest);
-    m_savedCounts = std::move(fresh.file.m_savedCounts);
-    m_progress = std::move(progress);
-    m_stamp = fresh.file.m_stamp;
-    set.m_followed = followed;
-    ++set.m_replaced;
+    return transfer;
 }
 
-void QuestionSetFile::Write(QuestionSet& set) {
-    TextFileWriter writer(set.m_path);
-    if (set.m_encoding == TextEncoding::kUtf8WithMark) {
+void QuestionSetFile::AdoptContent(const Carry& carry, ChangedContent& fresh) {
+    Transfer transfer = TransferOf(carry, fresh.records);
+    // The set is now the new content, with the raises on it still to be saved.
+    m_set->Replace(std::move(fresh.records), std::move(fresh.arena), fresh.dropped, fresh.keptOwn);
+    fresh.Adopted();
+    for (const auto& [record, raise] : transfer.raises) {
+        record->AddCorrect(raise);
+    }
+    m_set->SetEncoding(fresh.encoding);
+    m_layout = std::move(fresh.layout);
+    m_progress = std::move(transfer.progress);
+    m_followed = transfer.followed;
+    ++m_replaced;
+}
+
+void QuestionSetFile::Write() {
+    TextFileWriter writer(m_store.OpenForWriting(m_path));
+    if (m_set->GetEncoding() == TextEncoding::kUtf8WithMark) {
         writer.Write(kUtf8Mark);
     }
-    // A code page 932 file gets CR LF after every record, as it always has;
-    // a UTF-8 file keeps each line's own end. A line cut by a 0x1A keeps its
-    // own end in either, so that the bytes around the 0x1A stay as they were.
-    const bool ownEnds = set.m_encoding != TextEncoding::kCp932;
-    const std::size_t count = set.m_questions.size();
-    const auto endOf = [&](std::size_t i) {
-        const bool own = ownEnds || (m_lastLineCut && i + 1 == count);
-        return own && i < m_lineEnds.size()
-                   ? TextFileReader::LineEndBytes(TextFileReader::LineEnd(m_lineEnds[i]))
-                   : TextFileWriter::kLineBreak;
-    };
-    // Whole lines are composed in one buffer and handed over in pieces of
-    // 1 MiB, which the writer passes straight to the file: per line that is a
-    // few copies instead of a string of its own and five appends.
-    std::size_t capacity = std::size_t{1} << 20;
-    auto chunk = std::make_unique_for_overwrite<char[]>(capacity);
-    std::size_t used = 0;
-    // The counts as written, taken on the same walk; they become the saved
-    // ones only once the file is in place.
-    std::vector<int> written(count);
-    std::vector<std::size_t> raised;
-    const std::size_t known = std::min(count, m_savedCounts.size());
-    for (std::size_t i = 0; i < count; ++i) {
-        const Question* question = set.m_questions[i];
-        written[i] = question->GetCorrectCount();
-        if (i < known && written[i] > m_savedCounts[i]) {
-            raised.push_back(i);
-        }
-        if (i + kPrefetchAhead < count) {
-            // The walk over a million records waits on memory more than it
-            // computes: ask for the records ahead while this line is composed.
-            Prefetch(set.m_questions[i + kPrefetchAhead]);
-        }
-        const std::string* tail = nullptr;
-        if (!m_lineTails.empty()) {
-            if (const auto found = m_lineTails.find(question); found != m_lineTails.end()) {
-                tail = &found->second;
-            }
-        }
-        const std::string_view end = endOf(i);
-        const std::size_t room =
-            1 + question->LineSizeLimit() + (tail ? 1 + tail->size() : 0) + end.size();
-        if (capacity - used < room) {
-            writer.Write(std::string_view(chunk.get(), used));
-            used = 0;
-            if (capacity < room) { // a line longer than the whole buffer
-                capacity = room;
-                chunk = std::make_unique_for_overwrite<char[]>(capacity);
-            }
-        }
-        char* out = chunk.get() + used;
-        if (i == 0 && set.m_encoding != TextEncoding::kUtf8WithMark &&
-            TextFileReader::StartsWithMark(question->QuestionBytes())) {
-            // Spaces before the first question go, as everywhere; but a
-            // question that would then open the file as a byte order mark
-            // keeps one, so that the file reads the same next time.
-            *out++ = ' ';
-        }
-        out = question->CopyLine(out);
-        if (tail) {
-            *out++ = ' ';
-            out = std::copy(tail->begin(), tail->end(), out);
-        }
-        out = std::copy(end.begin(), end.end(), out);
-        used = static_cast<std::size_t>(out - chunk.get());
-    }
-    writer.Write(std::string_view(chunk.get(), used));
-    writer.Write(m_untakenRest);
+    // The counts as written become the saved ones only once the file is in place.
+    std::vector<int> written;
+    WriteRecords(writer, written);
+    writer.Write(m_layout.untakenRest);
     if (!writer.Close()) {
         throw CpException(CpException(writer.FailureReason()), strings::kSaveFailed);
     }
-    m_stamp = writer.Stamp();
-    for (const std::size_t i : raised) {
-        RunProgress& progress =
-            m_progress.try_emplace(i, RunProgress{m_savedCounts[i], 0}).first->second;
-        progress.savedRaises = Saturated(progress.savedRaises, written[i] - m_savedCounts[i]);
+    m_layout.stamp = writer.Stamp();
+    NoteSaved(std::move(written));
+}
+
+void QuestionSetFile::WriteRecords(TextFileWriter& writer, std::vector<int>& written) const {
+    const std::vector<Question*>& list = m_set->List();
+    const std::size_t count = list.size();
+    written.resize(count);
+    LineBuffer buffer(writer);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Question* question = list[i];
+        written[i] = question->GetCorrectCount();
+        if (i + kPrefetchAhead < count) {
+            // The walk over a million records waits on memory more than it
+            // computes: ask for the records ahead while this line is composed.
+            Prefetch(list[i + kPrefetchAhead]);
+        }
+        const std::string* tail = nullptr;
+        if (!m_layout.lineTails.empty()) {
+            if (const auto found = m_layout.lineTails.find(question);
+                found != m_layout.lineTails.end()) {
+                tail = &found->second;
+            }
+        }
+        const std::string_view end = LineEndOf(i);
+        char* out =
+            buffer.Room(1 + question->LineSizeLimit() + (tail ? 1 + tail->size() : 0) + end.size());
+        buffer.Filled(ComposeLine(out, i, tail, end));
     }
-    m_savedCounts = std::move(written);
+    buffer.Flush();
+}
+
+// A code page 932 file gets CR LF after every record, as it always has; a
+// UTF-8 file keeps each line's own end. A line cut by a 0x1A keeps its own end
+// in either, so that the bytes around the 0x1A stay as they were.
+std::string_view QuestionSetFile::LineEndOf(std::size_t i) const {
+    const bool own = m_set->GetEncoding() != TextEncoding::kCp932 ||
+                     (m_layout.lastLineCut && i + 1 == m_set->Size());
+    return own && i < m_layout.lineEnds.size()
+               ? TextFileReader::LineEndBytes(TextFileReader::LineEnd(m_layout.lineEnds[i]))
+               : TextFileWriter::kLineBreak;
+}
+
+char* QuestionSetFile::ComposeLine(char* out, std::size_t i, const std::string* tail,
+                                   std::string_view end) const {
+    const Question* question = m_set->List()[i];
+    if (i == 0 && m_set->GetEncoding() != TextEncoding::kUtf8WithMark &&
+        TextFileReader::StartsWithMark(question->QuestionBytes())) {
+        // Spaces before the first question go, as everywhere; but a question
+        // that would then open the file as a byte order mark keeps one, so
+        // that the file reads the same next time.
+        *out++ = ' ';
+    }
+    out = question->CopyLine(out);
+    if (tail) {
+        *out++ = ' ';
+        out = std::copy(tail->begin(), tail->end(), out);
+    }
+    return std::copy(end.begin(), end.end(), out);
+}
+
+void QuestionSetFile::NoteSaved(std::vector<int> written) {
+    std::vector<int>& saved = m_layout.savedCounts;
+    const std::size_t known = std::min(written.size(), saved.size());
+    for (std::size_t i = 0; i < known; ++i) {
+        if (written[i] > saved[i]) {
+            RunProgress& progress =
+                m_progress.try_emplace(i, RunProgress{saved[i], 0}).first->second;
+            progress.savedRaises = Saturated(progress.savedRaises, written[i] - saved[i]);
+        }
+    }
+    saved = std::move(written);
 }

@@ -135,24 +135,15 @@ bool BeyondAscii(const unsigned char* p, std::size_t size) {
     return (any & kHighBits) != 0;
 }
 
-} // namespace
+// Each byte's step waits for the one before: four parts of a large piece run
+// side by side instead. A part after the first starts where a sequence starts
+// (past at most three continuation bytes), so the parts before it must end
+// accepted.
+constexpr std::size_t kParts = 4;
+using Parts = const unsigned char * [kParts + 1];
+using States = std::uint64_t[kParts];
 
-void Utf8Check::Feed(const char* data, std::size_t size) {
-    if (m_state == R) {
-        return;
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(data);
-    m_beyondAscii = m_beyondAscii || BeyondAscii(p, size);
-    // Each byte's step waits for the one before: four parts of the piece run
-    // side by side instead. A part after the first starts where a sequence
-    // starts (past at most three continuation bytes), so the parts before it
-    // must end accepted.
-    constexpr std::size_t kParts = 4;
-    if (size < 1024) {
-        m_state = static_cast<std::uint32_t>(Run(m_state, p, p + size) & 63);
-        return;
-    }
-    const unsigned char* starts[kParts + 1];
+void SplitParts(const unsigned char* p, std::size_t size, Parts& starts) {
     starts[0] = p;
     starts[kParts] = p + size;
     for (std::size_t k = 1; k < kParts; ++k) {
@@ -162,14 +153,16 @@ void Utf8Check::Feed(const char* data, std::size_t size) {
         }
         starts[k] = start;
     }
-    std::uint64_t states[kParts] = {m_state, A, A, A};
-    const unsigned char* at[kParts] = {starts[0], starts[1], starts[2], starts[3]};
+}
+
+// Side by side over the length all parts have, in blocks, stopping early once
+// any part has failed (a code page 932 file fails at once); false then. `at`
+// ends where each part's rest starts.
+bool RunSideBySide(States& states, Parts& at) {
     std::size_t common = static_cast<std::size_t>(-1);
     for (std::size_t k = 0; k < kParts; ++k) {
-        common = std::min(common, static_cast<std::size_t>(starts[k + 1] - starts[k]));
+        common = std::min(common, static_cast<std::size_t>(at[k + 1] - at[k]));
     }
-    // Side by side over the length all parts have, in blocks, stopping early
-    // once any part has failed (a code page 932 file fails at once).
     for (std::size_t done = 0; done < common;) {
         const std::size_t block = std::min<std::size_t>(common - done, 256);
         for (std::size_t i = 0; i < block; ++i) {
@@ -178,27 +171,48 @@ void Utf8Check::Feed(const char* data, std::size_t size) {
             states[2] = kRows[at[2][i]] >> (states[2] & 63);
             states[3] = kRows[at[3][i]] >> (states[3] & 63);
         }
-        for (auto& part : at) {
-            part += block;
+        for (std::size_t k = 0; k < kParts; ++k) {
+            at[k] += block;
         }
         done += block;
         if (((states[0] & 63) == R) | ((states[1] & 63) == R) | ((states[2] & 63) == R) |
             ((states[3] & 63) == R)) {
-            m_state = R;
-            return;
+            return false;
         }
     }
+    return true;
+}
+
+// Each part's rest on its own; the state after the last part, or R.
+std::uint64_t RunRests(States& states, const Parts& at, const Parts& starts) {
     for (std::size_t k = 0; k < kParts; ++k) {
         states[k] = Run(states[k], at[k], starts[k + 1]) & 63;
-        if (k + 1 < kParts && states[k] != A) {
-            states[k] = R;
-        }
-        if (states[k] == R) {
-            m_state = R;
-            return;
+        if ((k + 1 < kParts && states[k] != A) || states[k] == R) {
+            return R;
         }
     }
-    m_state = static_cast<std::uint32_t>(states[kParts - 1]);
+    return states[kParts - 1];
+}
+
+} // namespace
+
+void Utf8Check::Feed(const char* data, std::size_t size) {
+    if (m_state == R) {
+        return;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    m_beyondAscii = m_beyondAscii || BeyondAscii(p, size);
+    if (size < 1024) {
+        m_state = static_cast<std::uint32_t>(Run(m_state, p, p + size) & 63);
+        return;
+    }
+    Parts starts;
+    SplitParts(p, size, starts);
+    States states = {m_state, A, A, A};
+    // Where each part stands; the last entry stays the end of the piece.
+    Parts at = {starts[0], starts[1], starts[2], starts[3], starts[kParts]};
+    m_state = RunSideBySide(states, at) ? static_cast<std::uint32_t>(RunRests(states, at, starts))
+                                        : std::uint32_t{R};
 }
 
 std::string ValidUtf8(std::string_view bytes) {

@@ -1,9 +1,8 @@
 #include "questions/TextFileReader.h"
 
-#include "questions/FileSystem.h"
-
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr std::size_t kChunk = 1 << 16;
@@ -14,29 +13,29 @@ bool StartsWith(const char* data, std::size_t size, std::string_view mark) {
 }
 } // namespace
 
-TextFileReader::TextFileReader(const std::string& path)
-    : m_lock(path), m_file(FileSystem::OpenForReading(path)),
+TextFileReader::TextFileReader(std::unique_ptr<ByteSource> source)
+    : m_source(std::move(source)),
       // Not zero-filled: every byte is read before it is looked at.
-      m_buffer(std::make_unique_for_overwrite<char[]>(kChunk)),
-      m_stamp(FileSystem::StampOf(m_file)) {}
+      m_buffer(std::make_unique_for_overwrite<char[]>(kChunk)) {}
 
-TextFileReader::~TextFileReader() {
-    if (m_file) {
-        std::fclose(m_file);
-    }
+TextFileReader::~TextFileReader() = default;
+
+const FileStamp& TextFileReader::Stamp() const {
+    static const FileStamp kNone;
+    return m_source ? m_source->Stamp() : kNone;
 }
 
 bool TextFileReader::Fill() {
-    if (!m_file || m_error || m_foreignMark) {
+    if (!m_source || m_error || m_foreignMark) {
         return false;
     }
     m_pos = 0;
     // Once a read came up short at the end of the file, asking again would
     // only cost another system call.
-    m_end = m_atEnd ? 0 : std::fread(m_buffer.get(), 1, kChunk, m_file);
-    m_atEnd = m_end < kChunk && std::feof(m_file) != 0;
+    m_end = m_atEnd ? 0 : m_source->Read(m_buffer.get(), kChunk);
+    m_atEnd = m_end < kChunk;
     if (m_end == 0) {
-        m_error = std::ferror(m_file) != 0;
+        m_error = m_source->Failed();
         m_stop = 0;
         return false;
     }
@@ -94,6 +93,22 @@ void TextFileReader::TakeMark() {
     }
 }
 
+void TextFileReader::EndLine(std::string_view& line, const char* start, std::size_t length,
+                             bool spilled) {
+    m_pos += length + 1;
+    m_lineEnd = kLf;
+    if (spilled) {
+        m_spill.append(start, length);
+        line = m_spill;
+    } else {
+        line = std::string_view(start, length);
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+        m_lineEnd = kCrLf;
+    }
+}
+
 bool TextFileReader::ReadSpilledLine(std::string_view& line) {
     line = {};
     m_lineEnd = kNone;
@@ -107,19 +122,8 @@ bool TextFileReader::ReadSpilledLine(std::string_view& line) {
         const std::size_t limit = m_stop > m_pos ? m_stop - m_pos : 0;
         const void* found = std::memchr(start, '\n', limit);
         if (found) {
-            const auto length = static_cast<std::size_t>(static_cast<const char*>(found) - start);
-            m_pos += length + 1;
-            m_lineEnd = kLf;
-            if (any) {
-                m_spill.append(start, length);
-                line = m_spill;
-            } else {
-                line = std::string_view(start, length);
-            }
-            if (!line.empty() && line.back() == '\r') {
-                line.remove_suffix(1);
-                m_lineEnd = kCrLf;
-            }
+            EndLine(line, start, static_cast<std::size_t>(static_cast<const char*>(found) - start),
+                    any);
             return true;
         }
         m_spill.append(start, limit);
@@ -178,7 +182,7 @@ std::size_t TextFileReader::EstimatedLines() const {
     // A record line has at least six bytes ("a b 0" and its end).
     const double perByte = static_cast<double>(lines) / static_cast<double>(stop - first);
     return static_cast<std::size_t>(
-        std::min(perByte * 1.05, 1.0 / 6) * static_cast<double>(m_stamp.size) + 1);
+        std::min(perByte * 1.05, 1.0 / 6) * static_cast<double>(Stamp().size) + 1);
 }
 
 TextEncoding TextFileReader::Encoding() const {

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "questions/FileLock.h"
 #include "questions/FileStamp.h"
+#include "questions/FileStore.h"
 #include "questions/TextEncoding.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -31,16 +30,17 @@ public:
     // Whether the bytes start with a byte order mark that the reader takes as one.
     static bool StartsWithMark(std::string_view bytes);
 
-    explicit TextFileReader(const std::string& path);
+    // Null for a file that could not be opened.
+    explicit TextFileReader(std::unique_ptr<ByteSource> source);
     TextFileReader(const TextFileReader&) = delete;
     TextFileReader& operator=(const TextFileReader&) = delete;
     virtual ~TextFileReader();
 
-    bool IsOpen() const { return m_file != nullptr; }
+    bool IsOpen() const { return m_source != nullptr; }
     // The file could not be opened, or reading it failed part way.
-    bool HasFailed() const { return m_file == nullptr || m_error; }
+    bool HasFailed() const { return m_source == nullptr || m_error; }
     // The file as it was opened, before anything was read.
-    const FileStamp& Stamp() const { return m_stamp; }
+    const FileStamp& Stamp() const;
     // "UTF-16" or "UTF-32" when the file starts with the byte order mark of
     // one of them (no line is read then), else null.
     const char* ForeignMark() const { return m_foreignMark; }
@@ -80,11 +80,11 @@ private:
     void TakeMark();
     // ReadLine for a line that crosses the end of the buffer or of the input.
     bool ReadSpilledLine(std::string_view& line);
+    // The line that the LF at start + length ends, after the bytes spilled
+    // before it, if any.
+    void EndLine(std::string_view& line, const char* start, std::size_t length, bool spilled);
 
-    // Read while no Kirabel writes it, and whole once an interrupted
-    // in-place save is put back.
-    FileLock m_lock;
-    std::FILE* m_file = nullptr;
+    std::unique_ptr<ByteSource> m_source;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
@@ -98,5 +98,4 @@ private:
     LineEnd m_lineEnd = kNone;
     std::string m_spill; // a line that runs over the end of the buffer
     Utf8Check m_utf8;
-    FileStamp m_stamp;
 };

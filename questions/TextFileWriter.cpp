@@ -1,12 +1,12 @@
 #include "questions/TextFileWriter.h"
 
-#include "questions/AtomicFile.h"
+#include <utility>
 
 namespace {
 constexpr std::size_t kFlushAt = 1 << 18;
 }
 
-TextFileWriter::TextFileWriter(std::string path) : m_file(std::make_unique<AtomicFile>(path)) {
+TextFileWriter::TextFileWriter(std::unique_ptr<ByteSink> file) : m_file(std::move(file)) {
     m_buffer.reserve(kFlushAt + 4096);
 }
 

@@ -1,19 +1,18 @@
 #pragma once
 
 #include "questions/FileStamp.h"
+#include "questions/FileStore.h"
 
 #include <memory>
 #include <string>
 #include <string_view>
-
-class AtomicFile;
 
 // Writes the bytes of a question-set file, lines as the caller composed them.
 // Nothing reaches the file until Close succeeds; a writer destroyed without it
 // leaves the file as it was.
 class TextFileWriter {
 public:
-    explicit TextFileWriter(std::string path);
+    explicit TextFileWriter(std::unique_ptr<ByteSink> file);
     TextFileWriter(const TextFileWriter&) = delete;
     TextFileWriter& operator=(const TextFileWriter&) = delete;
     virtual ~TextFileWriter();
@@ -32,7 +31,7 @@ public:
 private:
     void Flush();
 
-    std::unique_ptr<AtomicFile> m_file;
+    std::unique_ptr<ByteSink> m_file;
     std::string m_buffer;
     bool m_ok = true;
 };

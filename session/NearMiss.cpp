@@ -118,6 +118,48 @@ bool IsWaveDash(char32_t c) {
     return c == U'〜' || c == U'～' || c == U'~' || c == U'∼' || c == U'〰';
 }
 
+// The character at text[i] with its width folded; a half-width kana takes the
+// voicing mark after it along, stepping `i` over it.
+char32_t FoldWidth(const std::u32string& text, std::size_t& i, std::size_t end) {
+    char32_t c = text[i];
+    if (c >= 0xFF01 && c <= 0xFF5E) {
+        return c - 0xFEE0;
+    }
+    if (c == 0x3000) {
+        return U' ';
+    }
+    if (c >= 0xFF61 && c <= 0xFF9F) {
+        c = kHalfWidthKana[c - 0xFF61];
+        if (i + 1 < end && (text[i + 1] == U'ﾞ' || text[i + 1] == U'ﾟ')) {
+            if (const char32_t joined = Voiced(c, text[i + 1] == U'ﾟ')) {
+                ++i;
+                return joined;
+            }
+        }
+    }
+    return c;
+}
+
+// One character with the kinds other than width and spaces folded out.
+char32_t FoldKinds(char32_t c, unsigned kinds) {
+    if ((kinds & NearMiss::kCase) && ((c >= U'A' && c <= U'Z') || (c >= U'Ａ' && c <= U'Ｚ'))) {
+        c += 0x20;
+    }
+    if ((kinds & NearMiss::kKana) && c >= U'ァ' && c <= U'ヶ') {
+        c -= 0x60;
+    }
+    if (kinds & NearMiss::kSmallKana) {
+        c = SmallToLarge(c);
+    }
+    if ((kinds & NearMiss::kLongVowel) && IsLongVowelOrDash(c)) {
+        c = U'ー';
+    }
+    if ((kinds & NearMiss::kWaveDash) && IsWaveDash(c)) {
+        c = U'〜';
+    }
+    return c;
+}
+
 // The text with the kinds folded out, in an order that lets them combine:
 // widths first, so that full-width letters and dashes fold on as their
 // half-width forms do.
@@ -137,40 +179,8 @@ std::u32string Fold(const std::u32string& text, unsigned kinds) {
     std::u32string out;
     out.reserve(end - begin);
     for (std::size_t i = begin; i < end; ++i) {
-        char32_t c = text[i];
-        if (kinds & NearMiss::kWidth) {
-            if (c >= 0xFF01 && c <= 0xFF5E) {
-                c -= 0xFEE0;
-            } else if (c == 0x3000) {
-                c = U' ';
-            } else if (c >= 0xFF61 && c <= 0xFF9F) {
-                c = kHalfWidthKana[c - 0xFF61];
-                if (i + 1 < end && (text[i + 1] == U'ﾞ' || text[i + 1] == U'ﾟ')) {
-                    if (const char32_t joined = Voiced(c, text[i + 1] == U'ﾟ')) {
-                        c = joined;
-                        ++i;
-                    }
-                }
-            }
-        }
-        if (kinds & NearMiss::kCase) {
-            if ((c >= U'A' && c <= U'Z') || (c >= U'Ａ' && c <= U'Ｚ')) {
-                c += 0x20;
-            }
-        }
-        if ((kinds & NearMiss::kKana) && c >= U'ァ' && c <= U'ヶ') {
-            c -= 0x60;
-        }
-        if (kinds & NearMiss::kSmallKana) {
-            c = SmallToLarge(c);
-        }
-        if ((kinds & NearMiss::kLongVowel) && IsLongVowelOrDash(c)) {
-            c = U'ー';
-        }
-        if ((kinds & NearMiss::kWaveDash) && IsWaveDash(c)) {
-            c = U'〜';
-        }
-        out += c;
+        const char32_t c = (kinds & NearMiss::kWidth) ? FoldWidth(text, i, end) : text[i];
+        out += FoldKinds(c, kinds);
     }
     return out;
 }

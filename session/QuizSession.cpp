@@ -8,6 +8,7 @@
 #include "res/Colors.h"
 #include "res/Strings.h"
 #include "session/NearMiss.h"
+#include "session/QuestionPool.h"
 #include "session/QuizOwner.h"
 
 #include <exception>
@@ -27,26 +28,26 @@ void QuizSession::SetOwner(QuizOwner* owner) {
 }
 
 void QuizSession::Save() {
-    if (!m_set) {
+    if (!m_file) {
         return;
     }
     // A save may take over the records of a file changed by another program,
     // even one that then fails to write; the drill goes on with those, from
     // the same question if it is still there.
-    const auto replaced = m_set->Replaced();
+    const auto replaced = m_file->Replaced();
     const auto followReplaced = [&] {
-        if (m_set->Replaced() != replaced) {
-            m_current = m_set->Followed();
-            m_pool = std::make_unique<QuestionSet>(m_set.get());
+        if (m_file->Replaced() != replaced) {
+            m_current = m_file->Followed();
+            m_pool = std::make_unique<QuestionPool>(m_file->Records());
             m_unanswered = CountUnanswered();
             if (!m_status.empty()) {
                 ShowStatus(); // the learner's edits may have changed what is left
             }
         }
     };
-    m_set->Follow(m_current);
+    m_file->Follow(m_current);
     try {
-        m_set->Save();
+        m_file->Save();
     } catch (...) {
         followReplaced();
         throw;
@@ -55,17 +56,17 @@ void QuizSession::Save() {
 }
 
 bool QuizSession::HasQuestions() const {
-    return m_set && m_set->Size() > 0;
+    return m_file && m_file->Records().Size() > 0;
 }
 
 bool QuizSession::IsSetWritable() const {
-    return m_set && m_set->IsWritable();
+    return m_file && m_file->IsWritable();
 }
 
 void QuizSession::ReleaseSet() {
-    // The pool shares the set's records, so it goes first.
+    // The pool lists the set's records, so it goes first.
     m_pool.reset();
-    m_set.reset();
+    m_file.reset();
     m_current = nullptr;
 }
 
@@ -80,10 +81,10 @@ void QuizSession::Reset() {
 }
 
 void QuizSession::Load(std::string path) {
-    auto set = LoadQuestionSet(std::move(path));
+    auto file = QuestionSetFile::Load(std::move(path));
     ReleaseSet(); // normally done by Reset already; never leave the pool on a dead set
-    m_set = std::move(set);
-    m_pool = std::make_unique<QuestionSet>(m_set.get());
+    m_file = std::move(file);
+    m_pool = std::make_unique<QuestionPool>(m_file->Records());
     m_unanswered = CountUnanswered();
 }
 
@@ -106,7 +107,7 @@ void QuizSession::ShowNextQuestion() {
     const std::string number = strings::kNumberPrefix + IntToString(shown) + strings::kNumberSuffix;
     std::string question;
     if (next) {
-        question = m_set->ToText(next->GetQuestion());
+        question = m_file->Records().ToText(next->GetQuestion());
         s_owner->SetAnswerBoxDescription(number + strings::kSpokenBreak + question);
     }
     s_owner->EnableAnswerBox(true);
@@ -139,8 +140,9 @@ void QuizSession::CheckAnswer() {
     // is simply wrong.
     const std::string replyText = s_owner->GetAnswerBoxText();
     std::string reply;
-    const bool right = m_set->ToBytes(replyText, reply) && m_current->IsCorrect(std::move(reply));
-    const std::string answer = m_set->ToText(m_current->GetAnswer());
+    const bool right =
+        m_file->Records().ToBytes(replyText, reply) && m_current->IsCorrect(std::move(reply));
+    const std::string answer = m_file->Records().ToText(m_current->GetAnswer());
     const std::string answerLine = strings::kAnswerPrefix + answer;
     const std::string hint =
         right ? std::string() : NearMiss::Hint(NearMiss::Find(answer, replyText));
@@ -172,25 +174,26 @@ void QuizSession::CheckAnswer() {
 
 std::size_t QuizSession::CountUnanswered() const {
     std::size_t unanswered = 0;
-    for (std::size_t i = 0; i < m_set->Size(); ++i) {
-        unanswered += m_set->At(i)->GetCorrectCount() == 0;
+    for (const Question* record : m_file->Records().List()) {
+        unanswered += record->GetCorrectCount() == 0;
     }
     return unanswered;
 }
 
 void QuizSession::ShowStatus() {
-    if (!m_set || !s_owner) {
+    if (!m_file || !s_owner) {
         return;
     }
+    const std::size_t size = m_file->Records().Size();
     std::string status = strings::kStatusRunBefore + std::to_string(m_checked) +
                          strings::kStatusRunMiddle + std::to_string(m_right) +
                          strings::kStatusRunAfter + strings::kStatusGap;
     // A set with no question left has none answered either.
-    if (m_unanswered == 0 && m_set->Size() > 0) {
+    if (m_unanswered == 0 && size > 0) {
         status += strings::kStatusAllRight;
     } else {
         status += strings::kStatusUnansweredBefore + std::to_string(m_unanswered) +
-                  strings::kStatusUnansweredMiddle + std::to_string(m_set->Size()) +
+                  strings::kStatusUnansweredMiddle + std::to_string(size) +
                   strings::kStatusUnansweredAfter;
     }
     if (status != m_status) {
@@ -200,7 +203,7 @@ void QuizSession::ShowStatus() {
 }
 
 void QuizSession::SaveProgress() {
-    if (!m_set->IsWritable()) {
+    if (!m_file->IsWritable()) {
         return; // the learner was told when the set was opened
     }
     std::string problem;

@@ -6,11 +6,12 @@
 #include <string>
 
 class Question;
-class QuestionSet;
+class QuestionPool;
+class QuestionSetFile;
 class QuizOwner;
 
-// The drill: owns the set read from a question-set file and a pool of the same
-// records to pick from, shows questions through its owner, judges replies and
+// The drill: owns the question-set file read and a pool of its records to
+// pick from, shows questions through its owner, judges replies and
 // raises the counts. Each right answer is written to the file at once; Save
 // writes whatever is still unsaved. Beside the number it shows where the set
 // stands: this run's replies, and the questions never answered right. Its
@@ -35,7 +36,7 @@ public:
     // save is told once through the owner and tried again at the next right answer.
     void CheckAnswer();
 
-    bool HasSet() const { return m_set != nullptr; }
+    bool HasSet() const { return m_file != nullptr; }
     // Whether there is a question to ask (false without a set).
     bool HasQuestions() const;
     // Whether the set in use can be saved to its file (false without a set).
@@ -49,8 +50,8 @@ private:
 
     static QuizOwner* s_owner;
 
-    std::unique_ptr<QuestionSet> m_set;
-    std::unique_ptr<QuestionSet> m_pool;
+    std::unique_ptr<QuestionSetFile> m_file;
+    std::unique_ptr<QuestionPool> m_pool;
     Question* m_current = nullptr;
     int m_shownCount = 0;
     bool m_saveFailureTold = false;

@@ -5,6 +5,7 @@
 // allows, again and again.
 #include "questions/CpException.h"
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "tests/TestSupport.h"
 
@@ -187,30 +188,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& path = ScratchFile();
     testsupport::WriteBytes(path, input);
     const std::optional<Expected> expected = Model(input);
-    std::unique_ptr<QuestionSet> set;
+    std::unique_ptr<QuestionSetFile> set;
     try {
-        set = LoadQuestionSet(path);
+        set = QuestionSetFile::Load(path);
     } catch (const CpException&) {
         Check(!expected, "refused a file the format allows");
         Check(testsupport::ReadBytes(path) == input, "a refused file changed");
         return 0;
     }
     Check(expected.has_value(), "took a file the format refuses");
-    Check(SameRecords(*set, expected->records, 0), "records differ from the file");
+    Check(SameRecords(set->Records(), expected->records, 0), "records differ from the file");
 
     set->Save();
     Check(testsupport::ReadBytes(path) == input, "a save without a raised count wrote");
 
-    RaiseAll(*set);
+    RaiseAll(set->Records());
     set->Save();
     const std::string saved = testsupport::ReadBytes(path);
     const std::string_view rest = std::string_view(input).substr(expected->untaken);
     Check(saved.ends_with(rest), "untaken bytes changed");
     Check(saved == expected->savedRaised, "saved lines differ from the format");
 
-    set = LoadQuestionSet(path);
-    Check(SameRecords(*set, expected->records, 1), "records changed over save and load");
-    RaiseAll(*set);
+    set = QuestionSetFile::Load(path);
+    Check(SameRecords(set->Records(), expected->records, 1), "records changed over save and load");
+    RaiseAll(set->Records());
     set->Save();
     const std::optional<Expected> again = Model(saved);
     Check(again && testsupport::ReadBytes(path) == again->savedRaised,

@@ -1,7 +1,9 @@
 #include "questions/QuestionSetFile.h"
 #include "questions/CpException.h"
 #include "questions/FileSystem.h"
+#include "questions/MemoryFileStore.h"
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "tests/TestSupport.h"
 
 #include <algorithm>
@@ -22,23 +24,56 @@ std::string Lines(int count) {
     return out;
 }
 
-class QuestionSetFile : public testing::Test {
+class DiskFile : public testing::Test {
 protected:
     TempDir m_dir;
     const std::string m_path = m_dir.File("set.krb");
 };
 
-// Raises the first record's count, saves, and returns the file.
-std::string SavedWithFirstRaised(QuestionSet& set, const std::string& path) {
-    if (set.Size() > 0) {
-        set.At(0)->AddCorrect();
+// The format and the merge, on disk and in memory alike.
+class SetFile : public testing::TestWithParam<bool> {
+protected:
+    bool InMemory() const { return GetParam(); }
+    FileStore& Store() { return InMemory() ? m_memory : FileStore::Disk(); }
+    void Put(const std::string& bytes) {
+        if (InMemory()) {
+            m_memory.Put(m_path, bytes);
+        } else {
+            WriteBytes(m_path, bytes);
+        }
     }
-    set.Save();
-    return ReadBytes(path);
-}
+    // As an editor writes it, later than the last save.
+    void Edit(const std::string& bytes) {
+        Put(bytes);
+        if (!InMemory()) {
+            fs::last_write_time(PathOf(m_path),
+                                fs::last_write_time(PathOf(m_path)) + std::chrono::seconds(2));
+        }
+    }
+    std::string Bytes() { return InMemory() ? m_memory.Bytes(m_path) : ReadBytes(m_path); }
+    std::unique_ptr<QuestionSetFile> Load() { return QuestionSetFile::Load(m_path, Store()); }
+    // Raises the first record's count, saves, and returns the file.
+    std::string SavedWithFirstRaised(QuestionSetFile& file) {
+        if (file.Records().Size() > 0) {
+            file.Records().At(0)->AddCorrect();
+        }
+        file.Save();
+        return Bytes();
+    }
+
+    TempDir m_dir;
+    const std::string m_path = m_dir.File("set.krb");
+    MemoryFileStore m_memory;
+};
+
+INSTANTIATE_TEST_SUITE_P(, SetFile, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "InMemory" : "OnDisk";
+                         });
 
 // The records as the session shows them: "question answer count" lines of UTF-8.
-std::string TextOf(const QuestionSet& set) {
+std::string TextOf(const QuestionSetFile& file) {
+    const QuestionSet& set = file.Records();
     std::string text;
     for (std::size_t i = 0; i < set.Size(); ++i) {
         const Question& q = *set.At(i);
@@ -48,7 +83,7 @@ std::string TextOf(const QuestionSet& set) {
     return text;
 }
 
-TEST_F(QuestionSetFile, EncodingsAreToldApartAndKeptByteForByte) {
+TEST_P(SetFile, EncodingsAreToldApartAndKeptByteForByte) {
     constexpr auto kCp932 = TextEncoding::kCp932, kUtf8 = TextEncoding::kUtf8,
                    kMark = TextEncoding::kUtf8WithMark;
     const std::string mark = "\xef\xbb\xbf";
@@ -96,13 +131,13 @@ TEST_F(QuestionSetFile, EncodingsAreToldApartAndKeptByteForByte) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteBytes(m_path, c.in);
-        auto set = LoadQuestionSet(m_path);
-        EXPECT_EQ(set->GetEncoding(), c.encoding);
+        Put(c.in);
+        auto set = Load();
+        EXPECT_EQ(set->Records().GetEncoding(), c.encoding);
         if (!c.records.empty()) {
             EXPECT_EQ(TextOf(*set), c.records);
         }
-        const std::string saved = SavedWithFirstRaised(*set, m_path);
+        const std::string saved = SavedWithFirstRaised(*set);
         if (!c.saved.empty()) {
             EXPECT_EQ(saved, c.saved);
         } else { // only the first line's count changed
@@ -116,14 +151,14 @@ TEST_F(QuestionSetFile, EncodingsAreToldApartAndKeptByteForByte) {
     }
     // A CR LF across the 64 KiB boundary, and a 0x1A past it.
     const std::string wide = "q " + std::string(65531, 'y') + " 1\r\n";
-    WriteBytes(m_path, wide + wide + "r b 2\r\n\x1atail");
-    auto set = LoadQuestionSet(m_path);
-    EXPECT_EQ(set->Size(), 3u);
-    EXPECT_EQ(SavedWithFirstRaised(*set, m_path),
+    Put(wide + wide + "r b 2\r\n\x1atail");
+    auto set = Load();
+    EXPECT_EQ(set->Records().Size(), 3u);
+    EXPECT_EQ(SavedWithFirstRaised(*set),
               "q " + std::string(65531, 'y') + " 2\r\n" + wide + "r b 2\r\n\x1atail");
 }
 
-TEST_F(QuestionSetFile, UnicodeOtherThanUtf8IsRefusedAndNeverWritten) {
+TEST_P(SetFile, UnicodeOtherThanUtf8IsRefusedAndNeverWritten) {
     const std::vector<std::pair<std::string, const char*>> cases = {
         {"\xff\xfeq\0 \0a\0 \0"
          "0\0\r\0\n\0"s,
@@ -134,16 +169,16 @@ TEST_F(QuestionSetFile, UnicodeOtherThanUtf8IsRefusedAndNeverWritten) {
         {"\xff\xfe\0\0q\0\0\0"s, "UTF-32"},
         {"\0\0\xfe\xff\0\0\0q"s, "UTF-32"}};
     for (const auto& [bytes, name] : cases) {
-        WriteBytes(m_path, bytes);
-        EXPECT_EQ(MessageOf<CpException>([&] { LoadQuestionSet(m_path); }),
+        Put(bytes);
+        EXPECT_EQ(MessageOf<CpException>([&] { Load(); }),
                   "この問題集ファイルは "s + name +
                       " で保存されているため、読み込めません。UTF-8 か Shift_JIS "
                       "で保存し直してください。\n");
-        EXPECT_EQ(ReadBytes(m_path), bytes);
+        EXPECT_EQ(Bytes(), bytes);
     }
 }
 
-TEST_F(QuestionSetFile, MalformedLineNamesItsNumber) {
+TEST_P(SetFile, MalformedLineNamesItsNumber) {
     const std::string noToken = "トークンが有りません。", notANumber = "数字ではありません。";
     const std::vector<std::tuple<std::string, int, std::string>> cases = {
         {Cp932("日本の首都 東京\r\n"), 1, noToken},
@@ -154,22 +189,22 @@ TEST_F(QuestionSetFile, MalformedLineNamesItsNumber) {
         {"q a 1\r\r\n", 1, notANumber}, // only the CR right before LF ends a line
         {Lines(11) + "a\tb 1\r\n", 12, noToken}};
     for (const auto& [bytes, line, cause] : cases) {
-        WriteBytes(m_path, bytes);
-        EXPECT_EQ(MessageOf<CpException>([&] { LoadQuestionSet(m_path); }),
+        Put(bytes);
+        EXPECT_EQ(MessageOf<CpException>([&] { Load(); }),
                   "問題集ファイル読み込みに失敗しました：" + std::to_string(line) + "行目\n  -" +
                       cause + "\n");
-        EXPECT_EQ(ReadBytes(m_path), bytes);
+        EXPECT_EQ(Bytes(), bytes);
     }
 }
 
-TEST_F(QuestionSetFile, ASaveWithNothingRaisedLeavesTheFileAlone) {
+TEST_F(DiskFile, ASaveWithNothingRaisedLeavesTheFileAlone) {
     WriteBytes(m_path, "q  a 007\r\n");
     const auto past = fs::last_write_time(m_path) - std::chrono::hours(24 * 365);
     fs::last_write_time(m_path, past);
     const FileStamp before = FileSystem::StampOf(m_path);
-    auto set = LoadQuestionSet(m_path);
+    auto set = QuestionSetFile::Load(m_path);
     set->Save();
-    set->At(0)->AddCorrect(0); // raising by nothing is no change either
+    set->Records().At(0)->AddCorrect(0); // raising by nothing is no change either
     set->Save();
     EXPECT_EQ(fs::last_write_time(m_path), past);
     EXPECT_TRUE(FileSystem::StampOf(m_path) == before);
@@ -178,7 +213,7 @@ TEST_F(QuestionSetFile, ASaveWithNothingRaisedLeavesTheFileAlone) {
 
 // A run answers a line right twice (both saved), an editor writes the file,
 // the run answers the line right once more and saves.
-TEST_F(QuestionSetFile, AMergeCarriesTheRunIntoWhatTheEditorWrote) {
+TEST_P(SetFile, AMergeCarriesTheRunIntoWhatTheEditorWrote) {
     const std::string before = "a A 0\r\nb B 5\r\n", kanji = Cp932("犬 いぬ 0\r\n猫 ねこ 5\r\n");
     struct Case {
         const char* name;
@@ -211,34 +246,32 @@ TEST_F(QuestionSetFile, AMergeCarriesTheRunIntoWhatTheEditorWrote) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteBytes(m_path, c.before);
-        auto set = LoadQuestionSet(m_path);
+        Put(c.before);
+        auto set = Load();
         for (int i = 0; i < 2; ++i) {
-            set->At(0)->AddCorrect();
+            set->Records().At(0)->AddCorrect();
             set->Save();
         }
-        WriteBytes(m_path, c.edited);
-        fs::last_write_time(PathOf(m_path),
-                            fs::last_write_time(PathOf(m_path)) + std::chrono::seconds(2));
-        set->At(0)->AddCorrect();
+        Edit(c.edited);
+        set->Records().At(0)->AddCorrect();
         if (!c.expected) {
             EXPECT_THROW(set->Save(), CpException);
-            EXPECT_EQ(ReadBytes(m_path), c.edited);
-            EXPECT_EQ(set->Size(), 2u); // the set as it was, its counts too
-            EXPECT_EQ(set->At(0)->GetCorrectCount(), 3);
+            EXPECT_EQ(Bytes(), c.edited);
+            EXPECT_EQ(set->Records().Size(), 2u); // the set as it was, its counts too
+            EXPECT_EQ(set->Records().At(0)->GetCorrectCount(), 3);
             continue;
         }
         set->Save();
         const std::string expected = *c.expected ? c.expected : Cp932("犬 いぬ 3\r\n猫 ねこ 5\r\n");
-        EXPECT_EQ(ReadBytes(m_path), expected);
+        EXPECT_EQ(Bytes(), expected);
         set->Save(); // nothing more to carry
-        EXPECT_EQ(ReadBytes(m_path), expected);
+        EXPECT_EQ(Bytes(), expected);
     }
 }
 
 // A merge keeps the set's own records for unchanged lines: whatever the editor
 // did, the set then holds exactly what the file holds.
-TEST_F(QuestionSetFile, AfterAMergeTheSetIsWhatTheFileHolds) {
+TEST_P(SetFile, AfterAMergeTheSetIsWhatTheFileHolds) {
     const auto line = [](int i, const char* answer, int count) {
         return "q" + std::to_string(i) + " " + answer + " " + std::to_string(count) + "\r\n";
     };
@@ -251,23 +284,21 @@ TEST_F(QuestionSetFile, AfterAMergeTheSetIsWhatTheFileHolds) {
         reversed += line(59 - i, "a", i == 9 ? 2 : 0);
         changed += line(i, i == 50 ? "a" : "b", i == 50 ? 3 : 0);
     }
-    WriteBytes(m_path, before);
-    auto set = LoadQuestionSet(m_path);
+    Put(before);
+    auto set = Load();
     int expected = 1; // q50's count
-    set->At(50)->AddCorrect();
+    set->Records().At(50)->AddCorrect();
     set->Save();
     for (const std::string& edited : {removed, reversed, changed, before}) {
-        WriteBytes(m_path, edited);
-        fs::last_write_time(PathOf(m_path),
-                            fs::last_write_time(PathOf(m_path)) + std::chrono::seconds(2));
-        for (std::size_t i = 0; i < set->Size(); ++i) {
-            if (set->At(i)->GetQuestion() == "q50") {
-                set->At(i)->AddCorrect();
+        Edit(edited);
+        for (std::size_t i = 0; i < set->Records().Size(); ++i) {
+            if (set->Records().At(i)->GetQuestion() == "q50") {
+                set->Records().At(i)->AddCorrect();
             }
         }
         set->Save();
         ++expected; // the last one, the first file again, is an old copy: it gets all back
-        const auto saved = LoadQuestionSet(m_path);
+        const auto saved = Load();
         EXPECT_EQ(TextOf(*set), TextOf(*saved));
         EXPECT_NE(TextOf(*saved).find("q50 a " + std::to_string(expected) + "\n"),
                   std::string::npos)
@@ -275,12 +306,12 @@ TEST_F(QuestionSetFile, AfterAMergeTheSetIsWhatTheFileHolds) {
     }
 }
 
-TEST_F(QuestionSetFile, UnreadablePathIsNeverSavedOver) {
+TEST_F(DiskFile, UnreadablePathIsNeverSavedOver) {
     const fs::path missing = m_dir.Path() / "missing.krb", folder = m_dir.Path() / "folder.krb";
     fs::create_directory(folder);
     for (const fs::path& path : {missing, folder}) {
-        auto set = LoadQuestionSet(Utf8Of(path));
-        EXPECT_EQ(set->Size(), 0u);
+        auto set = QuestionSetFile::Load(Utf8Of(path));
+        EXPECT_EQ(set->Records().Size(), 0u);
         set->Save();
     }
     EXPECT_FALSE(fs::exists(missing));

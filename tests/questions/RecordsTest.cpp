@@ -1,5 +1,6 @@
 #include "questions/CpException.h"
 #include "questions/Question.h"
+#include "questions/TextEncoding.h"
 #include "questions/TokenReader.h"
 #include "tests/TestSupport.h"
 
@@ -80,6 +81,46 @@ TEST(Question, JudgesBytesAndCountsUpToTheTop) {
     }
     EXPECT_EQ(q.ToLine(), Cp932("日本の首都 東京 8"));
     EXPECT_EQ(top.ToLine(), "q a 2147483647");
+}
+
+// A large piece is checked in four parts side by side: a sequence across a
+// part's start, or a fault in any part, must count as in one run.
+TEST(Utf8Check, LargePiecesAsWholes) {
+    const std::string kana = "\xe3\x81\x82"; // あ
+    std::string text;
+    while (text.size() < 4096) {
+        text += kana + "a";
+    }
+    struct Case {
+        const char* name;
+        std::size_t shift;  // ASCII bytes before, moving the part starts
+        std::size_t broken; // an "a" of the text that a stray continuation byte takes, or npos
+        bool utf8;
+    };
+    constexpr std::size_t kNone = std::string::npos;
+    const Case cases[] = {
+        {"whole", 0, kNone, true},
+        {"shifted by one", 1, kNone, true},
+        {"shifted by two", 2, kNone, true},
+        {"shifted by three", 3, kNone, true},
+        {"fault in the first part", 0, 11, false},
+        {"fault in the second part", 1, 1503, false},
+        {"fault in the third part", 2, 2503, false},
+        {"fault in the last part", 3, 4003, false},
+    };
+    for (const Case& c : cases) {
+        std::string piece = std::string(c.shift, 'x') + text;
+        if (c.broken != kNone) {
+            piece[c.shift + c.broken] = '\x80';
+        }
+        Utf8Check check;
+        check.Feed(piece.data(), piece.size());
+        EXPECT_EQ(check.IsUtf8Text(), c.utf8) << c.name;
+    }
+    Utf8Check cut; // a sequence left open at the end is not whole text
+    const std::string open = text + "\xe3\x81";
+    cut.Feed(open.data(), open.size());
+    EXPECT_FALSE(cut.IsUtf8Text());
 }
 
 } // namespace

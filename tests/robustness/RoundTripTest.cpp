@@ -2,6 +2,7 @@
 // what the saved file must hold, so the expected bytes never come from the
 // code under test.
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "tests/TestSupport.h"
 
@@ -142,9 +143,9 @@ TEST(RoundTrip, GeneratedFilesChangeOnlyWhatTheFormatAllows) {
         for (int i = 0; i < 400; ++i) {
             const GeneratedFile file = generator.Next(i % 10 == 0);
             testsupport::WriteBytes(path, file.input);
-            auto set = LoadQuestionSet(path);
-            for (std::size_t r = 0; r < set->Size(); ++r) {
-                set->At(r)->AddCorrect();
+            auto set = QuestionSetFile::Load(path);
+            for (std::size_t r = 0; r < set->Records().Size(); ++r) {
+                set->Records().At(r)->AddCorrect();
             }
             set->Save();
             ASSERT_EQ(testsupport::ReadBytes(path), file.expected)

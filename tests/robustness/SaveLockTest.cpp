@@ -4,6 +4,7 @@
 #include "questions/CpException.h"
 #include "questions/FileLock.h"
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "res/Strings.h"
 #include "tests/TestSupport.h"
@@ -51,12 +52,12 @@ pid_t StartAnswering(const std::string& path, const int (&gate)[2], int answers)
     ::close(gate[1]);
     int failed = 0;
     try {
-        const auto set = LoadQuestionSet(path);
+        const auto set = QuestionSetFile::Load(path);
         char byte = 0;
         while (::read(gate[0], &byte, 1) > 0) {
         }
         for (int i = 0; i < answers; ++i) {
-            set->At(static_cast<std::size_t>(i) % set->Size())->AddCorrect();
+            set->Records().At(static_cast<std::size_t>(i) % set->Records().Size())->AddCorrect();
             try {
                 set->Save();
             } catch (const CpException&) {
@@ -139,14 +140,14 @@ TEST(TwoWindows, AHungHolderFailsTheSaveForAWhile) {
     testsupport::TempDir dir;
     const std::string path = dir.File("set.krb");
     WriteBytes(path, "q a 1\r\n");
-    const auto set = LoadQuestionSet(path);
-    set->At(0)->AddCorrect();
+    const auto set = QuestionSetFile::Load(path);
+    set->Records().At(0)->AddCorrect();
     HungHolder holder(path);
     EXPECT_EQ(testsupport::MessageOf<CpException>([&] { set->Save(); }),
               std::string(strings::kSaveFailed) + "\n  -" + strings::kReasonHeld + "\n");
     EXPECT_EQ(ReadBytes(path), "q a 1\r\n");
     holder.Release();
-    set->At(0)->AddCorrect();
+    set->Records().At(0)->AddCorrect();
     set->Save(); // the next right answer saves both
     EXPECT_EQ(ReadBytes(path), "q a 3\r\n");
 }

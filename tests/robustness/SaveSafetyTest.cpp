@@ -4,6 +4,7 @@
 #include "questions/CpException.h"
 #include "questions/FileSystem.h"
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "res/Strings.h"
 #include "tests/TestSupport.h"
@@ -44,8 +45,8 @@ void RaiseAll(QuestionSet& set) {
 }
 
 void LoadRaiseAllSave(const fs::path& path) {
-    auto set = LoadQuestionSet(path.string());
-    RaiseAll(*set);
+    auto set = QuestionSetFile::Load(path.string());
+    RaiseAll(set->Records());
     set->Save();
 }
 
@@ -73,9 +74,9 @@ TEST(CrashDuringSave, EveryKillLeavesTheOldOrTheNewFile) {
             ASSERT_GE(child, 0);
             if (child == 0) {
                 try {
-                    const auto set = LoadQuestionSet(path);
+                    const auto set = QuestionSetFile::Load(path);
                     for (;;) {
-                        RaiseAll(*set);
+                        RaiseAll(set->Records());
                         set->Save();
                     }
                 } catch (...) {
@@ -90,7 +91,7 @@ TEST(CrashDuringSave, EveryKillLeavesTheOldOrTheNewFile) {
 
             if (linked) {
                 torn += CommonCount(ReadBytes(path), kRecords) < 0;
-                LoadQuestionSet(path); // finishes an interrupted rewrite
+                QuestionSetFile::Load(path); // finishes an interrupted rewrite
             }
             const int count = CommonCount(ReadBytes(path), kRecords);
             ASSERT_GE(count, last) << "kill " << kill << ": a mix, a short file or an older one";
@@ -138,8 +139,8 @@ int SaveUnderFault(const Fault& fault, const fs::path& file) {
         }
     };
     WriteBytes(file, original);
-    auto set = LoadQuestionSet(file.string());
-    RaiseAll(*set);
+    auto set = QuestionSetFile::Load(file.string());
+    RaiseAll(set->Records());
     fault.inject(file);
     const bool existed = fs::exists(file);
     try {
@@ -345,9 +346,9 @@ TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
         torn += CommonCount(ReadBytes(path), kRecords) < 0;
 
         // Opened through the other name, which finds the copy all the same.
-        std::unique_ptr<QuestionSet> set;
-        ASSERT_NO_THROW(set = LoadQuestionSet(twin.string())) << at.name;
-        EXPECT_EQ(set->Size(), std::size_t{kRecords}) << at.name;
+        std::unique_ptr<QuestionSetFile> set;
+        ASSERT_NO_THROW(set = QuestionSetFile::Load(twin.string())) << at.name;
+        EXPECT_EQ(set->Records().Size(), std::size_t{kRecords}) << at.name;
         EXPECT_EQ(CommonCount(ReadBytes(path), kRecords), at.count) << at.name;
         EXPECT_EQ(fs::hard_link_count(path), 2u) << at.name;
         EXPECT_EQ(ReadBytes(twin), ReadBytes(path)) << at.name;
@@ -393,7 +394,7 @@ TEST(InterruptedInPlaceSave, OnlyACopyOfThisFileFromAnEndedSaveIsPutBack) {
         fs::create_hard_link(path, dir.Path() / "twin.krb");
         WriteBytes(dir.Path() / "other.krb", "q a 1\r\n");
         WriteBytes(dir.Path() / copy.name, "q a 5\r\n");
-        LoadQuestionSet(path.string());
+        QuestionSetFile::Load(path.string());
         EXPECT_EQ(ReadBytes(path), copy.taken ? "q a 5\r\n" : "q a 1\r\n") << copy.name;
         EXPECT_EQ(fs::exists(dir.Path() / copy.name), !copy.taken) << copy.name;
         EXPECT_EQ(ReadBytes(dir.Path() / "other.krb"), "q a 1\r\n") << copy.name;
@@ -468,8 +469,8 @@ TEST(FullDisk, TheSaveSaysSoAndKeepsTheFile) {
         if (linked) {
             fs::create_hard_link(path, dir.Path() / "disk" / "twin.krb");
         }
-        auto set = LoadQuestionSet(path.string());
-        RaiseAll(*set);
+        auto set = QuestionSetFile::Load(path.string());
+        RaiseAll(set->Records());
         disk.Fill();
         EXPECT_EQ(testsupport::MessageOf<CpException>([&] { set->Save(); }),
                   kSaveFailed + "\n  -" + strings::kReasonNoSpace + "\n")

@@ -4,6 +4,7 @@
 #include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "res/Strings.h"
+#include "session/QuestionPool.h"
 #include "session/QuizOwner.h"
 #include "tests/RecordingOwner.h"
 #include "tests/TestSupport.h"
@@ -319,7 +320,7 @@ TEST_F(Session, TwoSessionsOnOneFileKeepBothRunsInEitherOrder) {
     // Duplicates: each run's raise goes to the same occurrence again.
     WriteBytes(m_path, "a A 0\r\nz Z 9\r\na A 0\r\n");
     QuizSession other;
-    QuestionSet::SeedRandom(7);
+    QuestionPool::SeedRandom(7);
     Open(m_session, m_path);
     Open(other, m_path);
     int expected = 0;
@@ -332,10 +333,12 @@ TEST_F(Session, TwoSessionsOnOneFileKeepBothRunsInEitherOrder) {
         expected += 2;
         first->ShowNextQuestion();
         second->ShowNextQuestion();
-        const auto saved = LoadQuestionSet(m_path);
-        ASSERT_EQ(saved->Size(), 3u);
-        EXPECT_EQ(saved->At(0)->GetCorrectCount() + saved->At(2)->GetCorrectCount(), expected);
-        EXPECT_EQ(saved->At(1)->GetCorrectCount(), 9);
+        const auto saved = QuestionSetFile::Load(m_path);
+        ASSERT_EQ(saved->Records().Size(), 3u);
+        EXPECT_EQ(saved->Records().At(0)->GetCorrectCount() +
+                      saved->Records().At(2)->GetCorrectCount(),
+                  expected);
+        EXPECT_EQ(saved->Records().At(1)->GetCorrectCount(), 9);
     }
 }
 

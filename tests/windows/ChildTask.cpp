@@ -4,6 +4,7 @@
 #include "questions/CpException.h"
 #include "questions/FileLock.h"
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "tests/TestSupport.h"
 
@@ -46,11 +47,11 @@ void WaitFor(const std::wstring& event) {
 }
 
 int Answer(const std::wstring& path, int answers, const std::wstring& gate) {
-    const auto set = LoadQuestionSet(testsupport::Utf8Of(path));
+    const auto set = QuestionSetFile::Load(testsupport::Utf8Of(path));
     WaitFor(gate);
     int failed = 0;
     for (int i = 0; i < answers; ++i) {
-        set->At(static_cast<std::size_t>(i) % set->Size())->AddCorrect();
+        set->Records().At(static_cast<std::size_t>(i) % set->Records().Size())->AddCorrect();
         try {
             set->Save();
         } catch (const CpException&) {
@@ -78,9 +79,9 @@ int KillAt(int moment, const std::wstring& path) {
             TerminateProcess(GetCurrentProcess(), ChildTask::kKilled);
         }
     });
-    const auto set = LoadQuestionSet(testsupport::Utf8Of(path));
-    for (std::size_t i = 0; i < set->Size(); ++i) {
-        set->At(i)->AddCorrect();
+    const auto set = QuestionSetFile::Load(testsupport::Utf8Of(path));
+    for (std::size_t i = 0; i < set->Records().Size(); ++i) {
+        set->Records().At(i)->AddCorrect();
     }
     set->Save();
     return 1; // only the moment may end it

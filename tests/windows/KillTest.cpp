@@ -2,6 +2,7 @@
 // every kill leaves the old file or the new one, never a mix or a short file.
 #include "questions/AtomicFile.h"
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "tests/TestSupport.h"
 #include "tests/windows/ChildTask.h"
@@ -20,9 +21,9 @@ namespace {
 constexpr UINT kKilled = 77;
 
 void LoadRaiseAllSave(const fs::path& path) {
-    auto set = LoadQuestionSet(Utf8Of(path));
-    for (std::size_t i = 0; i < set->Size(); ++i) {
-        set->At(i)->AddCorrect();
+    auto set = QuestionSetFile::Load(Utf8Of(path));
+    for (std::size_t i = 0; i < set->Records().Size(); ++i) {
+        set->Records().At(i)->AddCorrect();
     }
     set->Save();
 }
@@ -142,9 +143,9 @@ TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
         }
         torn += CommonCount(ReadBytes(file), kRecords) < 0;
         // Opened through the other name, which finds the copy all the same.
-        std::unique_ptr<QuestionSet> set;
-        ASSERT_NO_THROW(set = LoadQuestionSet(Utf8Of(twin)));
-        EXPECT_EQ(set->Size(), std::size_t{kRecords});
+        std::unique_ptr<QuestionSetFile> set;
+        ASSERT_NO_THROW(set = QuestionSetFile::Load(Utf8Of(twin)));
+        EXPECT_EQ(set->Records().Size(), std::size_t{kRecords});
         EXPECT_EQ(CommonCount(ReadBytes(file), kRecords), at.count);
         EXPECT_EQ(ReadBytes(twin), ReadBytes(file));
         for (const std::string& name : NamesIn(dir.Path())) {

@@ -2,6 +2,7 @@
 #include "questions/CpException.h"
 #include "questions/FileSystem.h"
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "res/Strings.h"
 #include "tests/TestSupport.h"
@@ -57,8 +58,8 @@ TEST(TwoWindows, AHungHolderFailsTheSaveForAWhile) {
     TempDir dir;
     const fs::path file = dir.Path() / "set.krb";
     WriteBytes(file, "q a 1\r\n");
-    const auto set = LoadQuestionSet(Utf8Of(file));
-    set->At(0)->AddCorrect();
+    const auto set = QuestionSetFile::Load(Utf8Of(file));
+    set->Records().At(0)->AddCorrect();
     const ChildTask::Event ready = ChildTask::NewEvent(), release = ChildTask::NewEvent();
     ChildTask holder({L"hold", file.wstring(), ready.name, release.name});
     WaitForSingleObject(ready.handle, INFINITE);
@@ -67,7 +68,7 @@ TEST(TwoWindows, AHungHolderFailsTheSaveForAWhile) {
     EXPECT_EQ(ReadBytes(file), "q a 1\r\n");
     SetEvent(release.handle);
     EXPECT_EQ(holder.Wait(), 0u);
-    set->At(0)->AddCorrect();
+    set->Records().At(0)->AddCorrect();
     set->Save(); // the next right answer saves both
     EXPECT_EQ(ReadBytes(file), "q a 3\r\n");
     CloseHandle(ready.handle);
@@ -79,8 +80,8 @@ TEST(FailedSave, AFolderThatIsGoneSaysSo) {
     const fs::path folder = dir.Path() / "sets", file = folder / "set.krb";
     fs::create_directory(folder);
     WriteBytes(file, "q a 1\r\n");
-    const auto set = LoadQuestionSet(Utf8Of(file));
-    set->At(0)->AddCorrect();
+    const auto set = QuestionSetFile::Load(Utf8Of(file));
+    set->Records().At(0)->AddCorrect();
     fs::remove(file);
     fs::remove(folder);
     EXPECT_EQ(MessageOf<CpException>([&] { set->Save(); }),

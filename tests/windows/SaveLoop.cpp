@@ -1,6 +1,7 @@
 #include "tests/windows/SaveLoop.h"
 
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "tests/TestSupport.h"
 
@@ -76,14 +77,14 @@ int SaveLoop::RunIfAsked() {
         return -1;
     }
     try {
-        const auto set = LoadQuestionSet(testsupport::Utf8Of(path));
+        const auto set = QuestionSetFile::Load(testsupport::Utf8Of(path));
         const HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, event.c_str());
         if (ready == nullptr || !SetEvent(ready)) {
             return 2;
         }
         for (;;) {
-            for (std::size_t i = 0; i < set->Size(); ++i) {
-                set->At(i)->AddCorrect();
+            for (std::size_t i = 0; i < set->Records().Size(); ++i) {
+                set->Records().At(i)->AddCorrect();
             }
             set->Save();
         }

@@ -5,6 +5,7 @@
 #include "questions/CpException.h"
 #include "questions/FileSystem.h"
 #include "questions/Question.h"
+#include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "res/Strings.h"
 #include "tests/TestSupport.h"
@@ -67,8 +68,8 @@ void RaiseAll(QuestionSet& set) {
 }
 
 void LoadRaiseAllSave(const fs::path& path) {
-    auto set = LoadQuestionSet(Utf8Of(path));
-    RaiseAll(*set);
+    auto set = QuestionSetFile::Load(Utf8Of(path));
+    RaiseAll(set->Records());
     set->Save();
 }
 
@@ -94,12 +95,12 @@ TEST(SaveOnWindows, AnyNameAtAnyLength) {
         const fs::path file = c.folder / c.name;
         WriteBytes(Long(file), Cp932("単語 たんご 0\r\n") + "q a 5\r\n");
         // The plain path, as the open dialog gives it.
-        auto set = LoadQuestionSet(Utf8Of(file));
-        ASSERT_EQ(set->Size(), 2u);
-        set->At(0)->AddCorrect();
+        auto set = QuestionSetFile::Load(Utf8Of(file));
+        ASSERT_EQ(set->Records().Size(), 2u);
+        set->Records().At(0)->AddCorrect();
         set->Save();
         EXPECT_EQ(ReadBytes(Long(file)), Cp932("単語 たんご 1\r\n") + "q a 5\r\n");
-        EXPECT_EQ(LoadQuestionSet(Utf8Of(file))->At(0)->GetCorrectCount(), 1);
+        EXPECT_EQ(QuestionSetFile::Load(Utf8Of(file))->Records().At(0)->GetCorrectCount(), 1);
         EXPECT_EQ(NamesInLong(c.folder), Names{Utf8Of(c.name)});
     }
 }
@@ -133,13 +134,13 @@ TEST(SaveOnWindows, ReadOnlyOrHeldOpenFailsAndKeepsTheFile) {
             ASSERT_TRUE(CreateHardLinkW(twin.c_str(), file.c_str(), nullptr));
             names.insert("twin.krb");
         }
-        auto set = LoadQuestionSet(Utf8Of(file));
-        RaiseAll(*set);
+        auto set = QuestionSetFile::Load(Utf8Of(file));
+        RaiseAll(set->Records());
 
         HANDLE holder = INVALID_HANDLE_VALUE;
         if (c.obstacle == kReadOnly) {
             ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
-            EXPECT_FALSE(LoadQuestionSet(Utf8Of(file))->IsWritable());
+            EXPECT_FALSE(QuestionSetFile::Load(Utf8Of(file))->IsWritable());
         } else {
             holder = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);

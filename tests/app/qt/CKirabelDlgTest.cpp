@@ -1,6 +1,6 @@
 #include "app/qt/CKirabelDlg.h"
 #include "questions/Cp932.h"
-#include "questions/QuestionSet.h"
+#include "session/QuestionPool.h"
 #include "tests/TestSupport.h"
 
 #include <QAccessible>
@@ -651,7 +651,7 @@ TEST_F(CKirabelDlgTest, TheOpenDialogIsJapanese) {
 
 // A picture of the window mid-drill for the README.
 TEST_F(CKirabelDlgTest, Screenshot) {
-    QuestionSet::SeedRandom(7);
+    QuestionPool::SeedRandom(7);
     const std::string sample = "\n" + ReadBytes(KIRABEL_SAMPLE);
     Open(Write("sample.krb", sample.substr(1)));
     // The answer follows the question shown at the start of its line.

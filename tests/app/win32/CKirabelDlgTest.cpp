@@ -1,9 +1,9 @@
 #include "app/win32/CKirabelDlg.h"
 #include "controls/win32/WideText.h"
 #include "questions/Cp932.h"
-#include "questions/QuestionSet.h"
 #include "res/Layout.h"
 #include "res/win32/ResourceIds.h"
+#include "session/QuestionPool.h"
 #include "tests/TestSupport.h"
 #include "tests/app/win32/PngWriter.h"
 
@@ -1174,7 +1174,7 @@ TEST_F(DropTest, NothingWhileABoxOrTheOpenDialogIsUp) {
 // sample set answered right.
 TEST_F(CKirabelDlgTest, Screenshot) {
     Run([&] {
-        QuestionSet::SeedRandom(7);
+        QuestionPool::SeedRandom(7);
         const std::string sample = "\n" + ReadBytes(KIRABEL_SAMPLE);
         Open(Write("sample.krb", sample.substr(1)));
         // The answer follows the question shown at the start of its line.
