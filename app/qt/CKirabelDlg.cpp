@@ -308,24 +308,20 @@ void CKirabelDlg::reject() {
 }
 
 void CKirabelDlg::OnOK() {
-    m_sessionEnding = false; // the logout did not happen: the learner is back
     m_commands.CheckAnswer();
 }
 
 void CKirabelDlg::OnCancel() {}
 
 void CKirabelDlg::OnNextButton() {
-    m_sessionEnding = false;
     m_commands.NextQuestion();
 }
 
 void CKirabelDlg::OnFileOpenSet() {
-    m_sessionEnding = false;
     m_commands.OpenSet();
 }
 
 void CKirabelDlg::OnDropSet(const std::string& path) {
-    m_sessionEnding = false;
     m_commands.OpenSet(path);
 }
 
@@ -335,7 +331,7 @@ void CKirabelDlg::OnFileExit() {
 
 void CKirabelDlg::OnClose() {
     // The session manager closes the window at a logout, after its request to save.
-    if (m_sessionEnding) {
+    if (m_commands.IsSessionEnding()) {
         EndSession();
         return;
     }
@@ -383,9 +379,8 @@ void CKirabelDlg::CommitData(QSessionManager& manager) {
 }
 
 bool CKirabelDlg::CommitSessionData(const std::function<bool()>& mayAsk) {
-    // MayClose saves once more and asks with the failure's own message.
-    m_sessionEnding = m_commands.SaveAtSessionEnd() || !mayAsk() || m_commands.MayClose();
-    return m_sessionEnding;
+    // The session manager takes a refusal only from a program that asked.
+    return m_commands.QueryEndSession(mayAsk, true) == SessionEndAnswer::Allow;
 }
 
 std::string CKirabelDlg::ChooseSetFile() {

@@ -122,8 +122,6 @@ protected:
     QuizSession m_session;
     WindowCommands m_commands{m_session, *this};
     bool m_ended = false;
-    // The session manager had the set saved for a logout: a close then asks nothing.
-    bool m_sessionEnding = false;
 
 private:
     void CreateControls();

@@ -406,21 +406,14 @@ void CKirabelDlg::SaveAndEnd() {
     }
 }
 
-// Nobody may be there to answer a question, and Windows waits only seconds:
-// the window saves and answers at once.
+// Nobody may be asked, as Windows waits only seconds; it shows the reason of
+// a hold-up itself.
 BOOL CKirabelDlg::OnQueryEndSession(LPARAM flags) {
-    if (m_commands.SaveAtSessionEnd()) {
-        m_endBlock.Destroy();
-        m_endRefused = false;
-        return TRUE;
-    }
-    // Held up once, to give the learner a chance to keep the progress; a
-    // learner who goes on anyway, or an end that is forced, is not held again.
-    if (m_endRefused || (flags & ENDSESSION_CRITICAL) != 0) {
+    const bool critical = (flags & ENDSESSION_CRITICAL) != 0;
+    if (m_commands.QueryEndSession([] { return false; }, critical) == SessionEndAnswer::Allow) {
         m_endBlock.Destroy();
         return TRUE;
     }
-    m_endRefused = true;
     m_endBlock.Create(m_hWnd, strings::kEndBlockedReason);
     return FALSE;
 }
@@ -432,6 +425,7 @@ BOOL CKirabelDlg::OnQueryEndSession(LPARAM flags) {
 void CKirabelDlg::OnEndSession(bool ending) {
     m_endBlock.Destroy();
     if (!ending) {
+        m_commands.SessionEndCalledOff();
         return;
     }
     m_commands.SaveAtSessionEnd(); // nothing is written when the query saved it all
