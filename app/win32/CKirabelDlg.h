@@ -68,6 +68,8 @@ public:
     static void FreeBackgroundBrush();
 
 private:
+    // One control of the layout, in its kind's window class and styles.
+    static void AddControl(DialogTemplate& dialog, const layout::mainWindow::Placement& control);
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
