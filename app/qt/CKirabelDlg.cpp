@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QColor>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -52,11 +51,6 @@ void Describe(QWidget& widget, const std::string& text) {
     if (widget.accessibleDescription() != description) {
         widget.setAccessibleDescription(description);
     }
-}
-
-QColor ToQColor(Color color) {
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
 }
 
 } // namespace
@@ -481,5 +475,5 @@ void CKirabelDlg::dropEvent(QDropEvent* event) {
 
 void CKirabelDlg::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    painter.fillRect(rect(), ToQColor(colors::kBlack));
+    painter.fillRect(rect(), CColorLabel::ToQColor(colors::kBlack));
 }
