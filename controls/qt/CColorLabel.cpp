@@ -28,6 +28,8 @@ CColorLabel::CColorLabel(QWidget* parent)
     : QLabel(parent), m_font(QApplication::font()),
       m_textColor(ToColorRef(QApplication::palette().color(QPalette::WindowText))),
       m_backBrush(QApplication::palette().color(QPalette::Button)) {
+    // It fills its whole rectangle: nothing beneath need be drawn first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setTextFormat(Qt::PlainText);
     setWordWrap(true);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
