@@ -19,6 +19,7 @@ void WindowCommands::CheckSystem() {
 }
 
 void WindowCommands::OpenSet() {
+    LearnerIsBack();
     std::string path;
     try {
         path = m_window.ChooseSetFile();
@@ -32,6 +33,7 @@ void WindowCommands::OpenSet() {
 }
 
 void WindowCommands::OpenSet(std::string path) {
+    LearnerIsBack();
     // The set in use is saved first. A failed save never traps the learner
     // with this set: they may give this run's progress up and go on.
     if (!GoOnAfterFailedSave(strings::kOpenAnyway)) {
@@ -58,10 +60,12 @@ void WindowCommands::OpenSet(std::string path) {
 }
 
 void WindowCommands::CheckAnswer() {
+    LearnerIsBack();
     Guarded([this] { m_session.CheckAnswer(); });
 }
 
 void WindowCommands::NextQuestion() {
+    LearnerIsBack();
     if (m_session.HasSet() && !m_session.HasQuestions()) {
         // What a failed open leaves: nothing is lost, as the set holds no record.
         ReturnToStart();
@@ -83,6 +87,10 @@ template <typename Step> void WindowCommands::Guarded(Step step) {
 }
 
 bool WindowCommands::MayClose() {
+    if (IsSessionEnding()) {
+        SaveAtSessionEnd(); // nobody may be there to answer
+        return true;
+    }
     return GoOnAfterFailedSave(strings::kCloseAnyway);
 }
 
@@ -92,6 +100,30 @@ bool WindowCommands::SaveAtSessionEnd() {
         return true;
     } catch (...) {
         return false;
+    }
+}
+
+SessionEndAnswer WindowCommands::QueryEndSession(const std::function<bool()>& mayAsk,
+                                                 bool critical) {
+    // Windows waits only seconds, and a session manager may let nobody ask:
+    // the save asks nothing. GoOnAfterFailedSave saves once more and asks with
+    // the failure's own message.
+    if (SaveAtSessionEnd()) {
+        m_end = EndState::Allowed;
+    } else if (mayAsk()) {
+        m_end = GoOnAfterFailedSave(strings::kCloseAnyway) ? EndState::Allowed : EndState::None;
+    } else if (critical || m_end == EndState::HeldUp) {
+        // Held up once already: the learner goes on anyway.
+        m_end = EndState::Allowed;
+    } else {
+        m_end = EndState::HeldUp; // a chance to keep the progress
+    }
+    return m_end == EndState::Allowed ? SessionEndAnswer::Allow : SessionEndAnswer::HoldUp;
+}
+
+void WindowCommands::SessionEndCalledOff() {
+    if (m_end == EndState::Allowed) {
+        m_end = EndState::None;
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "res/win32/ResourceIds.h"
+
 #include <cstddef>
 #include <iterator>
 
@@ -73,21 +75,60 @@ enum class Control {
     WrongMark,
 };
 
+// What a control is; each toolkit makes its own of each kind.
+enum class ControlKind {
+    Frame,     // an outline without a caption, over what it encloses
+    Edit,      // a one-line edit box
+    Label,     // a text that wraps at the right edge
+    LineLabel, // a text on one line: what does not fit is cut off, not wrapped away
+    Button,    // a push button that shows a picture
+    Picture,   // a picture of its image's size
+};
+
+// A picture as each toolkit finds it: the Qt resource and the Windows bitmap.
+struct Picture {
+    const char* image;
+    int bitmap;
+};
+
+inline constexpr Picture kNoPicture{nullptr, 0};
+inline constexpr Picture kNumberMarkerPicture{kNumberMarkerImage, IDB_NUMBER_MARKER};
+inline constexpr Picture kRightMarkPicture{kRightMarkImage, IDB_RIGHT_MARK};
+inline constexpr Picture kWrongMarkPicture{kWrongMarkImage, IDB_WRONG_MARK};
+
+// One control: `id` is its Windows control id (-1 for one the program never
+// addresses). A control starts hidden or disabled as the window is before any
+// set is opened, so that no control has to change once made.
 struct Placement {
     Control control;
+    ControlKind kind;
+    int id;
     DialogRect rect;
+    Picture picture = kNoPicture;
+    bool shown = true;
+    bool enabled = true;
 };
 
 // The controls in the order the window makes them (on Windows, the dialog
 // template's order, in which each control lies above those after it).
 inline constexpr Placement kControls[] = {
-    {Control::LowerFrame, kLowerFrame},       {Control::AnswerEdit, kAnswerEdit},
-    {Control::QuestionLabel, kQuestionLabel}, {Control::HintLabel, kHintLabel},
-    {Control::AnswerLabel, kAnswerLabel},     {Control::NextButton, kNextButton},
-    {Control::TopFrame, kTopFrame},           {Control::NumberMarker, kNumberMarker},
-    {Control::NumberLabel, kNumberLabel},     {Control::StatusLabel, kStatusLabel},
-    {Control::UpperFrame, kUpperFrame},       {Control::RightMark, kRightMark},
-    {Control::WrongMark, kWrongMark},
+    {Control::LowerFrame, ControlKind::Frame, -1, kLowerFrame},
+    {Control::AnswerEdit, ControlKind::Edit, IDC_ANSWER_EDIT, kAnswerEdit, kNoPicture, true, false},
+    {Control::QuestionLabel, ControlKind::Label, IDC_QUESTION_LABEL, kQuestionLabel},
+    // Until there is a hint.
+    {Control::HintLabel, ControlKind::Label, IDC_HINT_LABEL, kHintLabel, kNoPicture, false},
+    {Control::AnswerLabel, ControlKind::Label, IDC_ANSWER_LABEL, kAnswerLabel},
+    {Control::NextButton, ControlKind::Button, IDC_NEXT_BUTTON, kNextButton, kNoPicture, true,
+     false},
+    {Control::TopFrame, ControlKind::Frame, -1, kTopFrame},
+    {Control::NumberMarker, ControlKind::Picture, -1, kNumberMarker, kNumberMarkerPicture},
+    {Control::NumberLabel, ControlKind::Label, IDC_NUMBER_LABEL, kNumberLabel},
+    {Control::StatusLabel, ControlKind::LineLabel, IDC_STATUS_LABEL, kStatusLabel},
+    {Control::UpperFrame, ControlKind::Frame, -1, kUpperFrame},
+    {Control::RightMark, ControlKind::Picture, IDC_RIGHT_MARK, kRightMark, kRightMarkPicture,
+     false},
+    {Control::WrongMark, ControlKind::Picture, IDC_WRONG_MARK, kWrongMark, kWrongMarkPicture,
+     false},
 };
 
 // The controls that Tab reaches, in the order it reaches them.

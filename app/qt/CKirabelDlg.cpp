@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QColor>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -54,11 +53,6 @@ void Describe(QWidget& widget, const std::string& text) {
     }
 }
 
-QColor ToQColor(Color color) {
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
-}
-
 } // namespace
 
 // The icon through QPixmap: its cache has the picture decoded already.
@@ -91,9 +85,6 @@ void CKirabelDlg::CreateControls() {
     m_rightMark.setAccessibleName(Text(strings::kRightName));
     m_wrongMark.setAccessibleName(Text(strings::kWrongName));
 
-    // One line: what does not fit is cut off, not wrapped out of sight.
-    m_statusLabel.setWordWrap(false);
-
     // Where Enter goes is decided in keyPressEvent, not by a default button.
     m_nextButton.setAutoDefault(false);
     m_nextButton.setDefault(false);
@@ -122,76 +113,68 @@ QMenuBar* CKirabelDlg::CreateMenuBar() {
 
 QWidget* CKirabelDlg::MemberOf(layout::mainWindow::Control control) {
     using Control = layout::mainWindow::Control;
-    switch (control) {
-    case Control::AnswerEdit:
-        return &m_answerEdit;
-    case Control::QuestionLabel:
-        return &m_questionLabel;
-    case Control::AnswerLabel:
-        return &m_answerLabel;
-    case Control::HintLabel:
-        return &m_hintLabel;
-    case Control::NextButton:
-        return &m_nextButton;
-    case Control::NumberLabel:
-        return &m_numberLabel;
-    case Control::StatusLabel:
-        return &m_statusLabel;
+    const std::pair<Control, QWidget*> members[] = {
+        {Control::AnswerEdit, &m_answerEdit},   {Control::QuestionLabel, &m_questionLabel},
+        {Control::AnswerLabel, &m_answerLabel}, {Control::HintLabel, &m_hintLabel},
+        {Control::NextButton, &m_nextButton},   {Control::NumberLabel, &m_numberLabel},
+        {Control::StatusLabel, &m_statusLabel}, {Control::RightMark, &m_rightMark},
+        {Control::WrongMark, &m_wrongMark},
+    };
+    for (const auto& [member, widget] : members) {
+        if (member == control) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+QWidget* CKirabelDlg::MakeControl(const layout::mainWindow::Placement& placement) {
+    QWidget* member = MemberOf(placement.control);
+    switch (placement.kind) {
+    case layout::mainWindow::ControlKind::Frame: {
+        // Draws only its outline, over the labels' fill; clicks go through to
+        // what it encloses.
+        auto* frame = new QFrame(this);
+        frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+        return frame;
+    }
+    case layout::mainWindow::ControlKind::Picture: {
+        auto* label = member ? qobject_cast<QLabel*>(member) : new QLabel(this);
+        label->setPixmap(QPixmap(QString::fromLatin1(placement.picture.image)));
+        return label;
+    }
+    case layout::mainWindow::ControlKind::LineLabel:
+        qobject_cast<QLabel*>(member)->setWordWrap(false);
+        return member;
     default:
-        return nullptr; // the frames and the pictures
+        return member;
     }
 }
 
 void CKirabelDlg::PlaceControls(const DialogUnits& units, int top) {
     namespace win = layout::mainWindow;
-    const auto place = [&](QWidget& widget, const DialogRect& rect) {
-        widget.setGeometry(units.ToPixels(rect).translated(0, top));
-        widget.raise();
-    };
-    // A picture control takes the size of its image.
-    const auto picture = [&](QLabel& label, const char* image, const DialogRect& rect) {
-        label.setPixmap(QPixmap(QString::fromLatin1(image)));
-        place(label, rect);
-        label.resize(label.pixmap().size());
-    };
-    // A frame draws only its outline, over the labels' fill; clicks go
-    // through to what it encloses.
-    QList<QFrame*> frames;
-    const auto frame = [&](const DialogRect& rect) {
-        frames << new QFrame(this);
-        frames.back()->setFrameStyle(QFrame::Box | QFrame::Sunken);
-        frames.back()->setAttribute(Qt::WA_TransparentForMouseEvents);
-        place(*frames.back(), rect);
-    };
-
-    using Control = win::Control;
+    QList<QWidget*> frames;
     // Each control raised in turn lies above those before it.
-    for (const auto& [control, rect] : win::kControls) {
-        switch (control) {
-        case Control::LowerFrame:
-        case Control::TopFrame:
-        case Control::UpperFrame:
-            frame(rect);
-            break;
-        case Control::NumberMarker:
-            picture(*new QLabel(this), layout::kNumberMarkerImage, rect);
-            break;
-        case Control::RightMark:
-            picture(m_rightMark, layout::kRightMarkImage, rect);
-            break;
-        case Control::WrongMark:
-            picture(m_wrongMark, layout::kWrongMarkImage, rect);
-            break;
-        default:
-            place(*MemberOf(control), rect);
-            break;
+    for (const win::Placement& placement : win::kControls) {
+        QWidget* widget = MakeControl(placement);
+        widget->setGeometry(units.ToPixels(placement.rect).translated(0, top));
+        widget->raise();
+        widget->setEnabled(placement.enabled);
+        if (!placement.shown) {
+            widget->hide();
+        }
+        if (placement.kind == win::ControlKind::Picture) { // the size of its image
+            widget->resize(qobject_cast<QLabel*>(widget)->pixmap().size());
+        } else if (placement.kind == win::ControlKind::Frame) {
+            frames << widget;
         }
     }
     // Over the answer's lower lines, as on Windows, where the earlier control
     // lies above.
     m_hintLabel.raise();
-    for (QFrame* box : frames) {
-        box->raise();
+    for (QWidget* frame : frames) {
+        frame->raise();
     }
     for (std::size_t i = 1; i < std::size(win::kTabOrder); ++i) {
         setTabOrder(MemberOf(win::kTabOrder[i - 1]), MemberOf(win::kTabOrder[i]));
@@ -215,7 +198,6 @@ void CKirabelDlg::OnInitDialog() {
     setUp(m_numberLabel, win::kNumberFont, strings::kNumberStart);
     setUp(m_statusLabel, win::kStatusFont, "");
     setUp(m_hintLabel, win::kHintFont, "");
-    m_hintLabel.hide();
 
     m_nextBitmap = QPixmap(QString::fromLatin1(layout::kNextQuestionImage));
     m_nextButton.setIcon(QIcon(m_nextBitmap));
@@ -308,24 +290,20 @@ void CKirabelDlg::reject() {
 }
 
 void CKirabelDlg::OnOK() {
-    m_sessionEnding = false; // the logout did not happen: the learner is back
     m_commands.CheckAnswer();
 }
 
 void CKirabelDlg::OnCancel() {}
 
 void CKirabelDlg::OnNextButton() {
-    m_sessionEnding = false;
     m_commands.NextQuestion();
 }
 
 void CKirabelDlg::OnFileOpenSet() {
-    m_sessionEnding = false;
     m_commands.OpenSet();
 }
 
 void CKirabelDlg::OnDropSet(const std::string& path) {
-    m_sessionEnding = false;
     m_commands.OpenSet(path);
 }
 
@@ -335,7 +313,7 @@ void CKirabelDlg::OnFileExit() {
 
 void CKirabelDlg::OnClose() {
     // The session manager closes the window at a logout, after its request to save.
-    if (m_sessionEnding) {
+    if (m_commands.IsSessionEnding()) {
         EndSession();
         return;
     }
@@ -383,9 +361,8 @@ void CKirabelDlg::CommitData(QSessionManager& manager) {
 }
 
 bool CKirabelDlg::CommitSessionData(const std::function<bool()>& mayAsk) {
-    // MayClose saves once more and asks with the failure's own message.
-    m_sessionEnding = m_commands.SaveAtSessionEnd() || !mayAsk() || m_commands.MayClose();
-    return m_sessionEnding;
+    // The session manager takes a refusal only from a program that asked.
+    return m_commands.QueryEndSession(mayAsk, true) == SessionEndAnswer::Allow;
 }
 
 std::string CKirabelDlg::ChooseSetFile() {
@@ -498,5 +475,5 @@ void CKirabelDlg::dropEvent(QDropEvent* event) {
 
 void CKirabelDlg::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    painter.fillRect(rect(), ToQColor(colors::kBlack));
+    painter.fillRect(rect(), CColorLabel::ToQColor(colors::kBlack));
 }

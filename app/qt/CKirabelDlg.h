@@ -122,14 +122,15 @@ protected:
     QuizSession m_session;
     WindowCommands m_commands{m_session, *this};
     bool m_ended = false;
-    // The session manager had the set saved for a logout: a close then asks nothing.
-    bool m_sessionEnding = false;
 
 private:
     void CreateControls();
     QMenuBar* CreateMenuBar();
-    // The widget of a control of the layout; null for the frames and pictures.
+    // The member that a control of the layout is; null for the window's
+    // children alone (the frames, the number marker).
     QWidget* MemberOf(layout::mainWindow::Control control);
+    // The widget of a control of the layout, made ready for its kind.
+    QWidget* MakeControl(const layout::mainWindow::Placement& placement);
     // Creates, places and stacks the layout's controls below the menu bar.
     void PlaceControls(const DialogUnits& units, int top);
     // Saves, then ends the modal run, unless the save fails and the learner

@@ -2,16 +2,16 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
 
-int CSignalWatcher::s_writeEnd = -1;
+volatile sig_atomic_t CSignalWatcher::s_writeEnd = -1;
 
 CSignalWatcher::CSignalWatcher(std::function<void()> onSignal) : m_onSignal(std::move(onSignal)) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, m_sockets) != 0) {
-        throw std::runtime_error("socketpair");
+        m_sockets[0] = m_sockets[1] = -1;
+        return;
     }
     s_writeEnd = m_sockets[0];
     m_notifier = std::make_unique<QSocketNotifier>(m_sockets[1], QSocketNotifier::Read);
@@ -38,15 +38,18 @@ CSignalWatcher::~CSignalWatcher() {
     }
     s_writeEnd = -1;
     m_notifier.reset();
-    ::close(m_sockets[0]);
-    ::close(m_sockets[1]);
+    for (const int socket : m_sockets) {
+        if (socket >= 0) {
+            ::close(socket);
+        }
+    }
 }
 
 void CSignalWatcher::Handle(int signal) {
     // Only what is safe in a signal handler: one write, errno as it was.
     const int savedErrno = errno;
     const char byte = static_cast<char>(signal);
-    if (::write(s_writeEnd, &byte, 1) < 0) {
+    if (::write(static_cast<int>(s_writeEnd), &byte, 1) < 0) {
         // Full: a signal is on its way already.
     }
     errno = savedErrno;

@@ -11,7 +11,9 @@
 // service manager, SIGHUP when the terminal goes, SIGINT for Ctrl+C) turned
 // into a call on the event loop. The handler only writes to a socket pair; a
 // notifier on its other end runs the call, where Qt may be used. One watcher at
-// a time; the signals' earlier handling comes back when it goes.
+// a time; the signals' earlier handling comes back when it goes. Without a
+// socket pair (no descriptor left) the signals keep their earlier handling:
+// the program runs all the same.
 class CSignalWatcher {
 public:
     explicit CSignalWatcher(std::function<void()> onSignal);
@@ -24,7 +26,8 @@ private:
     void OnReadable();
 
     static constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
-    static int s_writeEnd;
+    // Read by the handler: only a sig_atomic_t is sure to be read whole there.
+    static volatile sig_atomic_t s_writeEnd;
 
     std::function<void()> m_onSignal;
     int m_sockets[2] = {-1, -1};

@@ -39,60 +39,49 @@ std::wstring Wide(const char* utf8) {
 
 DialogTemplate CKirabelDlg::Template() {
     namespace win = layout::mainWindow;
-    using Kind = DialogTemplate::Kind;
-    // The learner's text as it is; kept off the frame lines above it (ClipFrames).
-    constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX | WS_GROUP | WS_CLIPSIBLINGS;
     DialogTemplate dialog(
         WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME,
         WS_EX_APPWINDOW | WS_EX_ACCEPTFILES, win::kWidth, win::kHeight, Wide(strings::kAppName));
-    // The answer box and the button start disabled, the marks hidden, as
-    // OnInitDialog leaves them: no control has to change once made. The
-    // dialog manager tabs in template order.
-    using Control = win::Control;
-    for (const auto& [control, rect] : win::kControls) {
-        const DWORD tabStop = win::IsTabStop(control) ? WS_TABSTOP : 0;
-        switch (control) {
-        case Control::LowerFrame:
-        case Control::TopFrame:
-        case Control::UpperFrame:
-            dialog.AddControl(Kind::Button, -1, BS_GROUPBOX | tabStop, rect, L"");
-            break;
-        case Control::AnswerEdit:
-            dialog.AddControl(Kind::Edit, IDC_ANSWER_EDIT,
-                              WS_BORDER | tabStop | ES_AUTOHSCROLL | WS_DISABLED, rect, L"");
-            break;
-        case Control::QuestionLabel:
-            dialog.AddControl(Kind::Static, IDC_QUESTION_LABEL, kLabel | tabStop, rect, L"");
-            break;
-        case Control::AnswerLabel:
-            dialog.AddControl(Kind::Static, IDC_ANSWER_LABEL, kLabel | tabStop, rect, L"");
-            break;
-        case Control::HintLabel: // hidden until there is a hint
-            dialog.AddControl(Kind::Static, IDC_HINT_LABEL, kLabel | tabStop, rect, L"", false);
-            break;
-        case Control::NextButton:
-            dialog.AddControl(Kind::Button, IDC_NEXT_BUTTON,
-                              BS_PUSHBUTTON | BS_BITMAP | tabStop | WS_DISABLED, rect, L"");
-            break;
-        case Control::NumberMarker:
-            dialog.AddPicture(-1, SS_BITMAP | tabStop, rect, IDB_NUMBER_MARKER);
-            break;
-        case Control::NumberLabel:
-            dialog.AddControl(Kind::Static, IDC_NUMBER_LABEL, kLabel | tabStop, rect, L"");
-            break;
-        case Control::StatusLabel: // one line: what does not fit is cut off, not wrapped away
-            dialog.AddControl(Kind::Static, IDC_STATUS_LABEL,
-                              (kLabel & ~SS_TYPEMASK) | SS_LEFTNOWORDWRAP | tabStop, rect, L"");
-            break;
-        case Control::RightMark:
-            dialog.AddPicture(IDC_RIGHT_MARK, SS_BITMAP | tabStop, rect, IDB_RIGHT_MARK, false);
-            break;
-        case Control::WrongMark:
-            dialog.AddPicture(IDC_WRONG_MARK, SS_BITMAP | tabStop, rect, IDB_WRONG_MARK, false);
-            break;
-        }
+    // The dialog manager tabs in template order.
+    for (const win::Placement& placement : win::kControls) {
+        AddControl(dialog, placement);
     }
     return dialog;
+}
+
+void CKirabelDlg::AddControl(DialogTemplate& dialog, const layout::mainWindow::Placement& control) {
+    using Kind = DialogTemplate::Kind;
+    using ControlKind = layout::mainWindow::ControlKind;
+    // The learner's text as it is; kept off the frame lines above it (ClipFrames).
+    constexpr DWORD kLabel = SS_NOPREFIX | WS_GROUP | WS_CLIPSIBLINGS;
+    const DWORD style = (layout::mainWindow::IsTabStop(control.control) ? WS_TABSTOP : 0) |
+                        (control.enabled ? 0 : WS_DISABLED);
+    switch (control.kind) {
+    case ControlKind::Frame:
+        dialog.AddControl(Kind::Button, control.id, BS_GROUPBOX | style, control.rect, L"",
+                          control.shown);
+        break;
+    case ControlKind::Edit:
+        dialog.AddControl(Kind::Edit, control.id, WS_BORDER | ES_AUTOHSCROLL | style, control.rect,
+                          L"", control.shown);
+        break;
+    case ControlKind::Label:
+        dialog.AddControl(Kind::Static, control.id, SS_LEFT | kLabel | style, control.rect, L"",
+                          control.shown);
+        break;
+    case ControlKind::LineLabel:
+        dialog.AddControl(Kind::Static, control.id, SS_LEFTNOWORDWRAP | kLabel | style,
+                          control.rect, L"", control.shown);
+        break;
+    case ControlKind::Button:
+        dialog.AddControl(Kind::Button, control.id, BS_PUSHBUTTON | BS_BITMAP | style, control.rect,
+                          L"", control.shown);
+        break;
+    case ControlKind::Picture:
+        dialog.AddPicture(control.id, SS_BITMAP | style, control.rect,
+                          static_cast<WORD>(control.picture.bitmap), control.shown);
+        break;
+    }
 }
 
 GdiObject<HBRUSH> CKirabelDlg::s_backgroundBrush;
@@ -406,21 +395,14 @@ void CKirabelDlg::SaveAndEnd() {
     }
 }
 
-// Nobody may be there to answer a question, and Windows waits only seconds:
-// the window saves and answers at once.
+// Nobody may be asked, as Windows waits only seconds; it shows the reason of
+// a hold-up itself.
 BOOL CKirabelDlg::OnQueryEndSession(LPARAM flags) {
-    if (m_commands.SaveAtSessionEnd()) {
-        m_endBlock.Destroy();
-        m_endRefused = false;
-        return TRUE;
-    }
-    // Held up once, to give the learner a chance to keep the progress; a
-    // learner who goes on anyway, or an end that is forced, is not held again.
-    if (m_endRefused || (flags & ENDSESSION_CRITICAL) != 0) {
+    const bool critical = (flags & ENDSESSION_CRITICAL) != 0;
+    if (m_commands.QueryEndSession([] { return false; }, critical) == SessionEndAnswer::Allow) {
         m_endBlock.Destroy();
         return TRUE;
     }
-    m_endRefused = true;
     m_endBlock.Create(m_hWnd, strings::kEndBlockedReason);
     return FALSE;
 }
@@ -432,6 +414,7 @@ BOOL CKirabelDlg::OnQueryEndSession(LPARAM flags) {
 void CKirabelDlg::OnEndSession(bool ending) {
     m_endBlock.Destroy();
     if (!ending) {
+        m_commands.SessionEndCalledOff();
         return;
     }
     m_commands.SaveAtSessionEnd(); // nothing is written when the query saved it all

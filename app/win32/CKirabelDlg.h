@@ -68,6 +68,8 @@ public:
     static void FreeBackgroundBrush();
 
 private:
+    // One control of the layout, in its kind's window class and styles.
+    static void AddControl(DialogTemplate& dialog, const layout::mainWindow::Placement& control);
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -85,8 +87,8 @@ private:
     void OnFileExit();
     void OnClose();
     void OnDpiChanged(UINT dpi);
-    // Shutdown, logoff or an update's restart: saves without asking. A failed
-    // save holds the end up once, with a reason Windows shows.
+    // Shutdown, logoff or an update's restart: WindowCommands decides; a
+    // hold-up comes with a reason Windows shows.
     BOOL OnQueryEndSession(LPARAM flags);
     void OnEndSession(bool ending);
     // A dialog procedure hands a message's result over in DWLP_MSGRESULT.
@@ -126,6 +128,5 @@ private:
     QuizSession m_session;
     WindowCommands m_commands{m_session, *this};
     SessionEndBlock m_endBlock;
-    bool m_endRefused = false; // the end of the session was held up once
     HWND m_hWnd = nullptr;
 };

@@ -11,11 +11,6 @@ namespace {
 
 constexpr int kBoldWeight = 700;
 
-QColor ToQColor(CColorLabel::ColorRef color) {
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
-}
-
 CColorLabel::ColorRef ToColorRef(const QColor& color) {
     return static_cast<CColorLabel::ColorRef>(color.red()) |
            (static_cast<CColorLabel::ColorRef>(color.green()) << 8) |
@@ -24,10 +19,17 @@ CColorLabel::ColorRef ToColorRef(const QColor& color) {
 
 } // namespace
 
+QColor CColorLabel::ToQColor(ColorRef color) {
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
 CColorLabel::CColorLabel(QWidget* parent)
     : QLabel(parent), m_font(QApplication::font()),
       m_textColor(ToColorRef(QApplication::palette().color(QPalette::WindowText))),
       m_backBrush(QApplication::palette().color(QPalette::Button)) {
+    // It fills its whole rectangle: nothing beneath need be drawn first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setTextFormat(Qt::PlainText);
     setWordWrap(true);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -41,30 +43,29 @@ void CColorLabel::SetAppearance(int height, ColorRef backColor, ColorRef textCol
 
 void CColorLabel::SetBackColor(ColorRef color) {
     m_backBrush = QBrush(ToQColor(color));
-    repaint();
+    update();
 }
 
 void CColorLabel::SetTextColor(ColorRef color) {
     m_textColor = color;
-    repaint();
+    update();
 }
 
 void CColorLabel::SetFontHeight(int height) {
     // The Japanese UI fonts have no internal leading: the em is the whole cell.
     m_font.setPixelSize(height);
-    repaint();
+    update();
 }
 
 void CColorLabel::SetBold(bool bold) {
     if (bold) {
         m_font.setWeight(static_cast<QFont::Weight>(m_font.weight() | kBoldWeight));
+        update();
     }
-    repaint();
 }
 
 void CColorLabel::SetText(const std::string& text) {
-    setText(QString::fromStdString(text));
-    repaint();
+    setText(QString::fromStdString(text)); // repainted by QLabel when it changes
 }
 
 void CColorLabel::paintEvent(QPaintEvent* /*event*/) {

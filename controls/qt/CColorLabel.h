@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QBrush>
+#include <QColor>
 #include <QFont>
 #include <QLabel>
 
@@ -9,8 +10,9 @@
 
 // A static text in a colour, a font and over a background of its own. The
 // font starts as the application's default font and is edited in place, so a
-// height set earlier survives SetBold and the other way round. Every change of
-// look is drawn before the setter returns.
+// height set earlier survives SetBold and the other way round. A change of
+// look is drawn when the event loop next runs, once for all the setters
+// called in between.
 class CColorLabel : public QLabel {
 public:
     // 0x00BBGGRR, as the window system gives colours.
@@ -28,6 +30,9 @@ public:
     void SetBold(bool bold);
     // UTF-8 text, shown as it is (no markup, no mnemonics).
     void SetText(const std::string& text);
+
+    // A window-system colour as Qt's.
+    static QColor ToQColor(ColorRef color);
 
     ColorRef GetTextColor() const { return m_textColor; }
     const QFont& GetFont() const { return m_font; }

@@ -43,8 +43,8 @@ void CColorLabel::SetBold(bool bold) {
     if (bold) {
         m_logFont.lfWeight |= kBoldWeight;
         ReplaceFont();
+        Redraw();
     }
-    Redraw();
 }
 
 void CColorLabel::SetText(const std::string& text) {
@@ -76,9 +76,7 @@ void CColorLabel::ReplaceFont() {
 }
 
 void CColorLabel::Redraw() {
-    // RDW_UPDATENOW: painted, and so the colour request answered, before
-    // returning. A label not yet shown is painted whole when it is shown.
-    if (IsWindowVisible(m_hWnd)) {
-        RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    }
+    // Painted when the message loop next runs, once for every setter called
+    // in between; the colour request is answered then.
+    InvalidateRect(m_hWnd, nullptr, TRUE);
 }

@@ -8,8 +8,8 @@
 
 // A static text control in a colour, a font and over a background of its own.
 // The window system's static control still draws the text; the label answers
-// the colour request (WM_CTLCOLORSTATIC) that its parent hands it, and has
-// every change of look painted before the setter returns. The font is made
+// the colour request (WM_CTLCOLORSTATIC) that its parent hands it, and has a
+// change of look painted once the message loop runs. The font is made
 // from the default GUI font's description, edited in place, so a height set
 // earlier survives SetBold and the other way round.
 class CColorLabel {

@@ -400,4 +400,67 @@ TEST_F(WindowCommandsTest, AnErrorInsideACommandIsShownAndTheDrillGoesOn) {
     }
 }
 
+struct EndCase {
+    const char* name;
+    bool saveFails;
+    // "query" (nobody may be asked), "critical", "ask yes" and "ask no" (the
+    // learner's answer), "off" (the end called off), "check" (a command of the
+    // learner's), "close" (the learner answers No).
+    std::vector<std::string> steps;
+    std::string results;
+    std::size_t asked;
+};
+
+class SessionEnd : public WindowCommandsTest, public testing::WithParamInterface<EndCase> {};
+
+// Whether the desktop's session may end, what a close then asks, and what
+// starts the decision over.
+TEST_P(SessionEnd, IsDecidedAlikeOnEveryToolkit) {
+    const EndCase& c = GetParam();
+    AnswerFirstRight(c.saveFails);
+    m_window.asked.clear();
+    int mayAskCalls = 0, queries = 0;
+    std::string results;
+    for (const std::string& step : c.steps) {
+        if (step == "off") {
+            m_commands.SessionEndCalledOff();
+        } else if (step == "check") {
+            m_commands.CheckAnswer();
+        } else if (step == "close") {
+            m_window.yes = false;
+            results += m_commands.MayClose() ? "closes " : "kept ";
+        } else {
+            const bool mayAsk = step.starts_with("ask");
+            m_window.yes = step == "ask yes";
+            ++queries;
+            const SessionEndAnswer answer = m_commands.QueryEndSession(
+                [&] { return ++mayAskCalls, mayAsk; }, step == "critical");
+            results += answer == SessionEndAnswer::Allow ? "allow " : "hold ";
+        }
+    }
+    EXPECT_EQ(results, c.results);
+    EXPECT_EQ(m_window.asked.size(), c.asked);
+    if (c.asked > 0) {
+        EXPECT_EQ(m_window.asked[0], kSaveFailed + kCloseAnyway);
+    }
+    EXPECT_EQ(mayAskCalls, c.saveFails ? queries : 0); // asking may cost: only when needed
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WindowCommands, SessionEnd,
+    testing::Values(
+        EndCase{"SavedEndsWithoutAsking", false, {"query", "close"}, "allow closes ", 0},
+        EndCase{"SavedEvenWhereTheLearnerMayBeAsked", false, {"ask no"}, "allow ", 0},
+        EndCase{"NobodyToAskHoldsUpOnce", true, {"query", "query"}, "hold allow ", 0},
+        EndCase{"ACalledOffEndKeepsItsHold", true, {"query", "off", "query"}, "hold allow ", 0},
+        EndCase{"ACommandStartsOver", true, {"query", "check", "query"}, "hold hold ", 0},
+        EndCase{"ACriticalEndIsNeverHeld", true, {"critical"}, "allow ", 0},
+        EndCase{"TheLearnerKeepsTheWindow", true, {"ask no", "close"}, "hold kept ", 2},
+        EndCase{"TheLearnerGivesUp", true, {"ask yes", "close"}, "allow closes ", 1},
+        EndCase{
+            "ACommandAfterTheEndWasLetGo", true, {"critical", "check", "close"}, "allow kept ", 1},
+        EndCase{
+            "CalledOffAfterTheEndWasLetGo", true, {"critical", "off", "close"}, "allow kept ", 1}),
+    kCaseName);
+
 } // namespace

@@ -13,11 +13,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -151,5 +154,40 @@ INSTANTIATE_TEST_SUITE_P(CKirabelApp, SignalEnd,
                                            SignalCase{"Int", SIGINT, false},
                                            SignalCase{"TermOverAMessageBox", SIGTERM, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// With no descriptor left for the signals' socket pair, the program still runs
+// its window and ends normally.
+TEST(CKirabelApp, RunsWithoutADescriptorForTheSignals) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        int argc = 1;
+        char name[] = "kirabel";
+        char* argv[] = {name, nullptr};
+        CKirabelApp app(argc, argv);
+        ChildDlg dlg;
+        QTimer::singleShot(0, &dlg, [&] { dlg.done(QDialog::Accepted); });
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 1024);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        while (::dup(0) >= 0) {
+        }
+        int pair[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, pair) == 0) {
+            ::_exit(3); // descriptors left: the case is not made
+        }
+        try {
+            ::_exit(app.Run(dlg));
+        } catch (...) {
+            ::_exit(2); // what would end the program
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by " << ::strsignal(WTERMSIG(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
 
 } // namespace
