@@ -44,9 +44,3 @@ function(kirabel_headers target)
         target_include_directories(${target} PRIVATE ${own})
     endif()
 endfunction()
-
-# The folder whose headers kirabel_headers gives the dependants of `target`,
-# for headers generated at configure time.
-function(kirabel_public_header_dir target out)
-    set(${out} ${CMAKE_BINARY_DIR}/include/${target} PARENT_SCOPE)
-endfunction()
