@@ -8,11 +8,27 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
 // glibc's CP932 bytes of a UTF-8 text; throws when a character has no such form.
 std::string Cp932(const std::string& utf8);
+
+// Where converters of code page 932 part: tests/data/cp932-edges.txt, read once.
+struct Cp932Edges {
+    // A character that glibc encodes to bytes that decode to another one.
+    struct Alias {
+        std::string utf8, bytes;
+    };
+    std::vector<Alias> aliases;
+    std::string startsNothing; // the bytes that start no character
+};
+const Cp932Edges& Cp932EdgeTable();
+// The file's text as glibc's converter gives it (Linux only).
+std::string Cp932EdgesFromGlibc();
+// UTF-8 of one code point.
+std::string Utf8OfCodePoint(char32_t c);
 
 inline std::filesystem::path PathOf(const std::string& utf8) {
     return std::u8string(utf8.begin(), utf8.end());

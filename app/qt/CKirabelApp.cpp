@@ -4,6 +4,7 @@
 #include "app/qt/CSignalWatcher.h"
 #include "res/Layout.h"
 #include "res/Strings.h"
+#include "res/Version.h"
 
 #include <QFontDatabase>
 #include <QIcon>
@@ -41,7 +42,7 @@ int& CKirabelApp::JoinAccessibilityBus(int& argc) {
 
 CKirabelApp::CKirabelApp(int& argc, char** argv) : QApplication(JoinAccessibilityBus(argc), argv) {
     setApplicationName(QString::fromUtf8(strings::kAppName));
-    setApplicationVersion(QStringLiteral("1.0.0"));
+    setApplicationVersion(QString::fromLatin1(build::kVersion));
     // Lets the desktop match the window to its menu entry and icon.
     setDesktopFileName(QStringLiteral("io.kirabel.Kirabel"));
     // Through QPixmap, whose cache hands the windows the picture decoded once.

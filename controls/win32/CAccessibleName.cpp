@@ -1,6 +1,7 @@
 #include "controls/win32/CAccessibleName.h"
 
 #include "controls/win32/WideText.h"
+#include "utility/win32/Wine.h"
 
 #include <commctrl.h>
 #include <oleacc.h>
@@ -37,9 +38,7 @@ HRESULT Copy(const std::wstring& text, BSTR* out) {
 // Windows raises EVENT_OBJECT_SHOW and _HIDE for a window's object itself;
 // Wine 8 raises neither, so there the control raises them.
 bool SystemTellsOfShowing() {
-    static const bool wine =
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    return !wine;
+    return !Wine::IsHost();
 }
 
 // The system's client object of a control, with the name and the description

@@ -1,6 +1,6 @@
 #include "controls/win32/WideText.h"
 
-#include "questions/win32/Utf16.h"
+#include "utility/win32/Utf16.h"
 
 std::wstring WideText::FromUtf8(std::string_view utf8) {
     return Utf16::FromUtf8Replacing(utf8);

@@ -1,6 +1,6 @@
 #include "questions/Cp932.h"
 
-#include "questions/win32/Utf16.h"
+#include "utility/win32/Utf16.h"
 
 #include <array>
 #include <bitset>

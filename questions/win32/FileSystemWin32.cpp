@@ -1,7 +1,7 @@
 #include "questions/FileSystem.h"
 
 #include "questions/win32/LongPath.h"
-#include "questions/win32/Utf16.h"
+#include "utility/win32/Utf16.h"
 #include "res/Strings.h"
 
 #include <io.h>

@@ -1,6 +1,6 @@
 #include "questions/win32/LongPath.h"
 
-#include "questions/win32/Utf16.h"
+#include "utility/win32/Utf16.h"
 
 #include <string_view>
 #include <windows.h>

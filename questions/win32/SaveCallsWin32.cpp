@@ -3,7 +3,8 @@
 #include "questions/FileSystem.h"
 #include "questions/TemporaryName.h"
 #include "questions/win32/LongPath.h"
-#include "questions/win32/Utf16.h"
+#include "utility/win32/Utf16.h"
+#include "utility/win32/Wine.h"
 
 #include <random>
 #include <string>
@@ -69,11 +70,7 @@ template <typename Attempt> bool Retried(Attempt attempt, bool (*busy)(DWORD)) {
 // moves the new one in: a save killed in between leaves no file at all. Its
 // MoveFileExW is one rename(2), which never does.
 bool RunsOnWine() {
-    static const bool wine = [] {
-        const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-        return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-    }();
-    return wine;
+    return Wine::IsHost();
 }
 
 HANDLE Probe(const std::wstring& path) {

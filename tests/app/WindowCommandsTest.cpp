@@ -1,9 +1,11 @@
 #include "app/WindowCommands.h"
 #include "app/DrillWindow.h"
 #include "questions/Cp932.h"
+#include "res/Strings.h"
 #include "session/QuizSession.h"
 #include "tests/RecordingOwner.h"
 #include "tests/TestSupport.h"
+#include "tests/support/DrillFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +19,13 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using testsupport::kDrillAnswers;
+using testsupport::kDrillQuestions;
+using testsupport::kReadOnlySaveFailed;
 using testsupport::PathOf;
 using testsupport::ReadBytes;
-using testsupport::TempDir;
+using testsupport::SetFile;
+using testsupport::Told;
 using testsupport::WriteBytes;
 
 namespace {
@@ -72,77 +78,39 @@ public:
     bool yes = false;
 };
 
-const std::string kQuestions[] = {"日本の首都", "犬(英語)"};
-const std::string kAnswers[] = {"東京", "dog"};
-
-std::string SetFile(int count0, int count1) {
-    return testsupport::Cp932("日本の首都 東京 " + std::to_string(count0) + "\r\n犬(英語) dog " +
-                              std::to_string(count1) + "\r\n");
-}
-
 const std::string kStopped = "button on 0|box on 0|clear focus|wrong 0|right 0|";
-const std::string kStart = "question 問題文がここに表示されます。|"
-                           "answer 問題の答えがここに表示されます。|colour 255,255,255|"
-                           "hint |description |box says |button says |number 問題数|status |box |" +
-                           kStopped;
-// A read-only file: the reason follows the first line.
-const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n"
-                                "  -問題集ファイルか、そのフォルダーに書き込む権限がありません。\n";
-const std::string kProgressKept =
-    "今回の学習結果はこのまま記憶していて、次に正解したときにもう一度保存します。";
-const std::string kOpenAnyway =
-    "このまま別の問題集を開くと、今回の学習結果は失われます。開きますか？";
-const std::string kCloseAnyway = "このまま終了すると、今回の学習結果は失われます。終了しますか？";
-const std::string kUnexpected = "予測されない例外が発生しました。";
+const std::string kStart = std::string("question ") + strings::kQuestionStart + "|answer " +
+                           strings::kAnswerStart +
+                           "|colour 255,255,255|hint |description |box says |button says |number " +
+                           strings::kNumberStart + "|status |box |" + kStopped;
+const std::string kSaveFailed = kReadOnlySaveFailed; // a read-only file
+const std::string kProgressKept = strings::kProgressKept;
+const std::string kOpenAnyway = strings::kOpenAnyway;
+const std::string kCloseAnyway = strings::kCloseAnyway;
+const std::string kUnexpected = strings::kUnexpectedError;
+const std::string kReadOnlySet = strings::kReadOnlySet;
+// A file whose first line has no answer.
+const std::string kLine1Failed = std::string(strings::kReadFailedAt) + "1" + strings::kLineSuffix;
+const std::string kNoAnswerOnLine1 = Told(kLine1Failed, {strings::kNoToken});
 
-class WindowCommandsTest : public testing::Test {
+class WindowCommandsTest : public testing::Test, public testsupport::DrillFixture {
 protected:
-    void SetUp() override {
-        QuizSession::SetOwner(&m_window);
-        WriteBytes(m_set, SetFile(0, 0));
-    }
-    void TearDown() override {
-        QuizSession::SetOwner(nullptr);
-        // Windows deletes no read-only file: the folder goes whole.
-        for (const auto& entry : fs::directory_iterator(m_dir.Path())) {
-            fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::owner_write);
-        }
-    }
-    std::string Write(const std::string& name, const std::string& bytes) {
-        WriteBytes(m_dir.File(name), bytes);
-        return m_dir.File(name);
-    }
-    static void MakeReadOnly(const std::string& path, bool readOnly = true) {
-        fs::permissions(PathOf(path), readOnly ? fs::perms::owner_read
-                                               : fs::perms::owner_read | fs::perms::owner_write);
-    }
-    void Open(const std::string& path) {
+    void SetUp() override { QuizSession::SetOwner(&m_window); }
+    void TearDown() override { QuizSession::SetOwner(nullptr); }
+    void Open(const std::string& path) override {
         m_window.choices.push_back(path);
         m_commands.OpenSet();
     }
     std::string Take() { return std::exchange(m_window.calls, {}); }
-    int Shown() const { return m_window.question == kQuestions[0] ? 0 : 1; }
-    // Opens the set and answers its first question right; returns which it was.
-    int AnswerFirstRight(bool saveFails = false) {
-        Open(m_set);
-        if (saveFails) {
-            MakeReadOnly(m_set);
-        }
-        const int first = Shown();
-        m_window.box = kAnswers[first];
+    int Shown() override { return m_window.question == kDrillQuestions[0] ? 0 : 1; }
+    void Reply(const std::string& reply) override {
+        m_window.box = reply;
         m_session.CheckAnswer();
-        return first;
     }
-    // The same while the file cannot be written: the learner is told once, and
-    // the raise waits in memory for the next save, which may then write.
-    int AnswerFirstRightUnsaved() {
-        const int first = AnswerFirstRight(true);
-        MakeReadOnly(m_set, false);
-        EXPECT_EQ(m_window.warnings, std::vector<std::string>{kSaveFailed + kProgressKept});
-        EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
-        m_window.warnings.clear();
+    // The calls logged so far go with them.
+    std::vector<std::string> TakeWarnings() override {
         Take();
-        return first;
+        return std::exchange(m_window.warnings, {});
     }
 
     // What an editor does: writes the file, with a modification time of its own.
@@ -152,8 +120,6 @@ protected:
                             fs::last_write_time(PathOf(m_set)) + std::chrono::seconds(2));
     }
 
-    TempDir m_dir;
-    const std::string m_set = m_dir.File("set.krb");
     RecordingWindow m_window;
     QuizSession m_session;
     WindowCommands m_commands{m_session, m_window};
@@ -165,10 +131,7 @@ constexpr auto kCaseName = [](const auto& info) { return std::string(info.param.
 TEST_F(WindowCommandsTest, CheckSystemWarnsOnlyWithoutCodePage932) {
     m_commands.CheckSystem();
     EXPECT_EQ(Take(),
-              Cp932::IsAvailable()
-                  ? ""
-                  : "warning Shift_JIS (コードページ 932) の変換表がこのシステムにありません。"
-                    "Shift_JIS の問題集ファイルは正しく表示されません。|");
+              Cp932::IsAvailable() ? "" : "warning " + std::string(strings::kNoCp932) + "|");
 }
 
 TEST_F(WindowCommandsTest, StopAskingAndReturnToStartCallSequences) {
@@ -186,8 +149,8 @@ TEST_F(WindowCommandsTest, StopAskingAndReturnToStartCallSequences) {
 // the set in use saved first, the same messages.
 TEST_F(WindowCommandsTest, OpenShowsTheFirstQuestion) {
     const auto shown = [&] {
-        return "box says 第1問 " + kQuestions[Shown()] +
-               "|box on 1|focus box|button on 0|question " + kQuestions[Shown()] +
+        return "box says 第1問 " + kDrillQuestions[Shown()] +
+               "|box on 1|focus box|button on 0|question " + kDrillQuestions[Shown()] +
                "|answer |colour 255,255,255|hint |description |box |number 第1問|right 0|wrong "
                "0|status 今回 0問中 0問正解　未正解 2/2問|";
     };
@@ -199,8 +162,7 @@ TEST_F(WindowCommandsTest, OpenShowsTheFirstQuestion) {
     const std::string other = Write("other.krb", SetFile(0, 0));
     MakeReadOnly(other);
     m_commands.OpenSet(other);
-    EXPECT_EQ(Take(), shown() + "warning この問題集ファイルには書き込めません。"
-                                "今回の学習結果は保存されません。|");
+    EXPECT_EQ(Take(), shown() + "warning " + kReadOnlySet + "|");
     EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
 }
 
@@ -251,17 +213,14 @@ TEST_P(FailedOpen, ReportsAndReturnsToTheStart) {
 INSTANTIATE_TEST_SUITE_P(WindowCommands, FailedOpen,
                          testing::Values(BadFile{"EmptyFile", "", kUnexpected},
                                          BadFile{"FileGone", nullptr, kUnexpected},
-                                         BadFile{"LineWithoutAnswer", "x\r\n",
-                                                 "問題集ファイル読み込みに失敗しました：1行目\n"
-                                                 "  -トークンが有りません。\n"}),
+                                         BadFile{"LineWithoutAnswer", "x\r\n", kNoAnswerOnLine1}),
                          kCaseName);
 
 // A file that cannot be written is said so once, at the open; the drill runs.
 TEST_F(WindowCommandsTest, AReadOnlyFileIsToldOnceAndNeverTraps) {
     MakeReadOnly(m_set);
     AnswerFirstRight();
-    EXPECT_EQ(m_window.warnings, std::vector<std::string>{"この問題集ファイルには書き込めません。"
-                                                          "今回の学習結果は保存されません。"});
+    EXPECT_EQ(m_window.warnings, std::vector<std::string>{kReadOnlySet});
     EXPECT_NE(m_window.calls.find("right 1"), std::string::npos);
     m_window.yes = true;
     Open(Write("other.krb", SetFile(5, 5))); // asks once, then opens
@@ -289,7 +248,7 @@ TEST_F(WindowCommandsTest, AFailedSaveAsksBeforeTheProgressIsGivenUp) {
     EXPECT_EQ(m_window.asked,
               (std::vector<std::string>{kSaveFailed + kOpenAnyway, kSaveFailed + kCloseAnyway}));
     EXPECT_TRUE(m_session.HasSet());
-    EXPECT_EQ(m_window.question, kQuestions[first]);
+    EXPECT_EQ(m_window.question, kDrillQuestions[first]);
     m_window.yes = true;
     Open(other);
     EXPECT_EQ(m_window.number, "第1問");
@@ -356,12 +315,10 @@ TEST_F(WindowCommandsTest, EveryEndUndoesAnOldCopyWrittenAfterTheLastAnswer) {
     AnswerFirstRight();
     EditOutside("x\r\n");
     EXPECT_FALSE(m_commands.MayClose());
-    EXPECT_EQ(m_window.asked,
-              std::vector<std::string>{"問題集ファイルの保存に失敗しました。\n"
-                                       "  -問題集ファイルが他のプログラムで変更されていて、"
-                                       "読み込めません。\n  -問題集ファイル読み込みに"
-                                       "失敗しました：1行目\n  -トークンが有りません。\n" +
-                                       kCloseAnyway});
+    EXPECT_EQ(m_window.asked, std::vector<std::string>{
+                                  Told(strings::kSaveFailed, {strings::kChangedUnreadable,
+                                                              kLine1Failed, strings::kNoToken}) +
+                                  kCloseAnyway});
 }
 
 // A set emptied in an editor: the next question finds none, and the window
@@ -369,7 +326,7 @@ TEST_F(WindowCommandsTest, EveryEndUndoesAnOldCopyWrittenAfterTheLastAnswer) {
 TEST_F(WindowCommandsTest, ASetEmptiedInAnEditorEndsTheDrillAsAFailedOpen) {
     Open(m_set);
     EditOutside("");
-    m_window.box = kAnswers[Shown()];
+    m_window.box = kDrillAnswers[Shown()];
     m_commands.CheckAnswer(); // the merge takes the empty file over
     EXPECT_NE(m_window.calls.find("right 1"), std::string::npos);
     Take();

@@ -1,6 +1,7 @@
 // The code page 932 table as Microsoft's mapping has it, in literal bytes, so
 // that every platform's converter is held to the same rows.
 #include "questions/Cp932.h"
+#include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,21 @@ TEST(Cp932, ConvertsAsTheTableSays) {
             EXPECT_TRUE(Cp932::FromUtf8(c.text, bytes));
             EXPECT_EQ(bytes, c.bytes);
         }
+    }
+}
+
+// Where converters part, every platform's takes glibc's side: the rows come
+// from the checked-in table, never from the code under test.
+TEST(Cp932, TakesGlibcsSideAtTheEdges) {
+    ASSERT_TRUE(Cp932::IsAvailable());
+    const testsupport::Cp932Edges& edges = testsupport::Cp932EdgeTable();
+    for (const auto& alias : edges.aliases) {
+        std::string bytes;
+        EXPECT_TRUE(Cp932::FromUtf8(alias.utf8, bytes)) << alias.utf8;
+        EXPECT_EQ(bytes, alias.bytes) << alias.utf8;
+    }
+    for (const char b : edges.startsNothing) {
+        EXPECT_EQ(Cp932::ToUtf8(std::string(1, b) + "a"), "\ufffda") << (b & 0xFF);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "questions/QuestionSetFile.h"
 #include "res/Strings.h"
 #include "tests/TestSupport.h"
+#include "tests/support/KillLoop.h"
 
 #include <cerrno>
 #include <csignal>
@@ -24,6 +25,7 @@
 namespace fs = std::filesystem;
 using testsupport::CommonCount;
 using testsupport::Lines;
+using testsupport::LoadRaiseAllSave;
 using testsupport::NamesIn;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
@@ -31,12 +33,7 @@ using Names = std::set<std::string>;
 
 namespace {
 
-const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。";
-
-unsigned ModeOf(const fs::path& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : ~0u;
-}
+const std::string kSaveFailed = strings::kSaveFailed;
 
 void RaiseAll(QuestionSet& set) {
     for (std::size_t i = 0; i < set.Size(); ++i) {
@@ -44,74 +41,59 @@ void RaiseAll(QuestionSet& set) {
     }
 }
 
-void LoadRaiseAllSave(const fs::path& path) {
-    auto set = QuestionSetFile::Load(path.string());
-    RaiseAll(set->Records());
-    set->Save();
+unsigned ModeOf(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : ~0u;
 }
 
 // Hard-linked, the set is rewritten in place; the next read finishes a
 // rewrite that a kill cut short.
 TEST(CrashDuringSave, EveryKillLeavesTheOldOrTheNewFile) {
-    constexpr int kRecords = 40000, kKills = 50;
     for (const bool linked : {false, true}) {
         SCOPED_TRACE(linked ? "hard-linked" : "one name");
         testsupport::TempDir dir;
-        const std::string path = dir.File("big.krb");
-        WriteBytes(path, Lines(kRecords, 0));
-        Names names{"big.krb"};
+        const fs::path path = dir.Path() / "big.krb";
+        testsupport::KillLoop loop(path, 40000,
+                                   linked ? Names{"big.krb", "twin.krb"} : Names{"big.krb"});
         if (linked) {
             fs::create_hard_link(path, dir.Path() / "twin.krb");
-            names.insert("twin.krb");
         }
-        std::mt19937 random(4711);
-        int last = 0, torn = 0;
-        std::set<std::string> leftovers;
-        for (int kill = 0; kill < kKills; ++kill) {
-            const unsigned mode = kill % 2 ? 0640 : 0600;
+        unsigned mode = 0;
+        int torn = 0;
+        loop.prepare = [&](int kill) {
+            mode = kill % 2 ? 0640 : 0600;
             ::chmod(path.c_str(), mode);
+        };
+        loop.killSave = [&](int kill, unsigned microseconds) {
             const pid_t child = ::fork();
             ASSERT_GE(child, 0);
             if (child == 0) {
                 try {
-                    const auto set = QuestionSetFile::Load(path);
-                    for (;;) {
-                        RaiseAll(set->Records());
-                        set->Save();
-                    }
+                    testsupport::SaveForEver(path);
                 } catch (...) {
                 }
                 ::_exit(1); // only the kill may end this child
             }
-            ::usleep(std::uniform_int_distribution<useconds_t>(0, 60000)(random));
+            ::usleep(microseconds);
             ::kill(child, SIGKILL);
             int status = 0;
             ASSERT_EQ(::waitpid(child, &status, 0), child);
             ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill " << kill;
-
+        };
+        loop.afterKill = [&](int) {
             if (linked) {
-                torn += CommonCount(ReadBytes(path), kRecords) < 0;
-                QuestionSetFile::Load(path); // finishes an interrupted rewrite
+                torn += CommonCount(ReadBytes(path), 40000) < 0;
+                QuestionSetFile::Load(path.string()); // finishes an interrupted rewrite
             }
-            const int count = CommonCount(ReadBytes(path), kRecords);
-            ASSERT_GE(count, last) << "kill " << kill << ": a mix, a short file or an older one";
-            last = count;
             EXPECT_EQ(ModeOf(path), mode);
-            for (const std::string& name : NamesIn(dir.Path())) {
-                if (!names.contains(name) && leftovers.insert(name).second) {
-                    ASSERT_EQ(name.rfind(".big.krb.", 0), 0u) << name;
-                    EXPECT_EQ(ModeOf(dir.Path() / name) & ~mode, 0u)
-                        << "more readable than the file";
-                }
-            }
-        }
-        std::printf("%s, %d kills: the counts reached %d; %zu left a temporary file; %d left "
+        };
+        loop.leftover = [&](const std::string& name) {
+            EXPECT_EQ(ModeOf(dir.Path() / name) & ~mode, 0u) << "more readable than the file";
+        };
+        ASSERT_NO_FATAL_FAILURE(loop.Run(50, 60000));
+        std::printf("%s, 50 kills: the counts reached %d; %zu left a temporary file; %d left "
                     "the file torn until the next read\n",
-                    linked ? "hard-linked" : "one name", kKills, last, leftovers.size(), torn);
-        // One ordinary save clears what the killed ones left.
-        LoadRaiseAllSave(path);
-        EXPECT_EQ(CommonCount(ReadBytes(path), kRecords), last + 1);
-        EXPECT_EQ(NamesIn(dir.Path()), names);
+                    linked ? "hard-linked" : "one name", loop.last, loop.leftovers.size(), torn);
     }
 }
 

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace testsupport {
@@ -40,6 +42,69 @@ int CommonCount(const std::string& text, int records) {
     }
     const int count = std::atoi(text.c_str() + text.rfind(' ', end) + 1);
     return text == Lines(records, count) ? count : -1;
+}
+
+std::string Utf8OfCodePoint(char32_t c) {
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+namespace {
+
+std::string BytesOf(std::istringstream& hex) {
+    std::string bytes;
+    for (std::string byte; hex >> byte;) {
+        bytes += static_cast<char>(std::stoi(byte, nullptr, 16));
+    }
+    return bytes;
+}
+
+Cp932Edges ReadCp932Edges() {
+    std::ifstream in(PathOf(KIRABEL_CP932_EDGES));
+    if (!in) {
+        throw std::runtime_error("cannot read " KIRABEL_CP932_EDGES);
+    }
+    Cp932Edges edges;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream row(line);
+        if (line.starts_with("U+")) {
+            std::string code;
+            row >> code;
+            const auto c = static_cast<char32_t>(std::stoul(code.substr(2), nullptr, 16));
+            edges.aliases.push_back({Utf8OfCodePoint(c), BytesOf(row)});
+        } else {
+            edges.startsNothing += BytesOf(row);
+        }
+    }
+    if (edges.aliases.empty() || edges.startsNothing.empty()) {
+        throw std::runtime_error("no table in " KIRABEL_CP932_EDGES);
+    }
+    return edges;
+}
+
+} // namespace
+
+const Cp932Edges& Cp932EdgeTable() {
+    static const Cp932Edges edges = ReadCp932Edges();
+    return edges;
 }
 
 } // namespace testsupport

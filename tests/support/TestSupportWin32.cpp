@@ -1,37 +1,15 @@
 #include "tests/TestSupport.h"
 
+#include <algorithm>
 #include <array>
 #include <random>
 #include <stdexcept>
+#include <string_view>
 #include <windows.h>
 
 namespace testsupport {
 
 namespace {
-
-// Where glibc's CP932 and Windows' code page 932 disagree, measured over the
-// whole BMP: glibc also encodes these, Windows (with WC_NO_BEST_FIT_CHARS) does
-// not. Tests expect glibc's bytes on every platform.
-struct GlibcOnly {
-    wchar_t ch;
-    const char* bytes;
-};
-constexpr std::array<GlibcOnly, 9> kGlibcOnly{{
-    {L'\u00A2', "\x81\x91"}, // ¢
-    {L'\u00A3', "\x81\x92"}, // £
-    {L'\u00A5', "\x5C"},     // ¥
-    {L'\u00AC', "\x81\xCA"}, // ¬
-    {L'\u2014', "\x81\x5C"}, // —
-    {L'\u2016', "\x81\x61"}, // ‖
-    {L'\u203E', "\x7E"},     // ‾
-    {L'\u2212', "\x81\x7C"}, // −
-    {L'\u301C', "\x81\x60"}, // 〜
-}};
-
-// Windows encodes these (to 80, A0, FD, FE, FF); glibc refuses them.
-bool WindowsOnly(wchar_t ch) {
-    return ch == L'\u0080' || (ch >= L'\uF8F0' && ch <= L'\uF8F3');
-}
 
 std::wstring Utf16Of(const std::string& utf8) {
     if (utf8.empty()) {
@@ -46,6 +24,15 @@ std::wstring Utf16Of(const std::string& utf8) {
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), length);
     return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view wide) {
+    const int length = static_cast<int>(wide.size());
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), size, nullptr, nullptr);
+    return utf8;
 }
 
 // Appends the code page 932 form of a run; false if a character has none.
@@ -68,32 +55,29 @@ bool AppendCp932(std::string& out, const wchar_t* run, int length) {
 
 } // namespace
 
+// Windows' bytes where glibc agrees; glibc's, from the edge table, where it
+// alone has a form; none where Windows alone has one (a byte that starts no
+// character in glibc's table).
 std::string Cp932(const std::string& utf8) {
+    const Cp932Edges& edges = Cp932EdgeTable();
     const std::wstring wide = Utf16Of(utf8);
     std::string out;
-    std::size_t runStart = 0;
-    for (std::size_t i = 0; i <= wide.size(); ++i) {
-        const GlibcOnly* extra = nullptr;
-        if (i < wide.size()) {
-            if (WindowsOnly(wide[i])) {
-                throw std::runtime_error("no CP932 form for " + utf8);
-            }
-            for (const GlibcOnly& g : kGlibcOnly) {
-                if (g.ch == wide[i]) {
-                    extra = &g;
-                }
-            }
-            if (extra == nullptr) {
-                continue;
-            }
+    for (std::size_t i = 0, length = 1; i < wide.size(); i += length) {
+        length = IS_HIGH_SURROGATE(wide[i]) ? 2 : 1;
+        const std::wstring_view unit = std::wstring_view(wide).substr(i, length);
+        const std::string character = Utf8FromWide(unit);
+        const auto alias = std::find_if(edges.aliases.begin(), edges.aliases.end(),
+                                        [&](const auto& a) { return a.utf8 == character; });
+        if (alias != edges.aliases.end()) {
+            out += alias->bytes;
+            continue;
         }
-        if (!AppendCp932(out, wide.data() + runStart, static_cast<int>(i - runStart))) {
+        std::string bytes;
+        if (!AppendCp932(bytes, unit.data(), static_cast<int>(unit.size())) ||
+            (bytes.size() == 1 && edges.startsNothing.find(bytes[0]) != std::string::npos)) {
             throw std::runtime_error("no CP932 form for " + utf8);
         }
-        if (extra != nullptr) {
-            out += extra->bytes;
-        }
-        runStart = i + 1;
+        out += bytes;
     }
     return out;
 }

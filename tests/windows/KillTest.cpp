@@ -5,12 +5,12 @@
 #include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
 #include "tests/TestSupport.h"
+#include "tests/support/KillLoop.h"
 #include "tests/windows/ChildTask.h"
 #include "tests/windows/SaveLoop.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <random>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -20,50 +20,29 @@ namespace {
 
 constexpr UINT kKilled = 77;
 
-void LoadRaiseAllSave(const fs::path& path) {
-    auto set = QuestionSetFile::Load(Utf8Of(path));
-    for (std::size_t i = 0; i < set->Records().Size(); ++i) {
-        set->Records().At(i)->AddCorrect();
-    }
-    set->Save();
-}
-
 TEST(KilledSave, EveryKillLeavesTheOldOrTheNewFile) {
-    constexpr int kRecords = 40000, kKills = 60;
     TempDir dir;
     const fs::path file = dir.Path() / "big.krb";
-    WriteBytes(file, Lines(kRecords, 0));
-    std::mt19937 random(4711);
-    int last = 0, changed = 0;
-    std::set<std::string> leftovers;
-    for (int kill = 0; kill < kKills; ++kill) {
-        // Hidden every other time: no kill may lose the attribute either.
-        const DWORD hidden = kill % 2 ? FILE_ATTRIBUTE_HIDDEN : 0;
+    KillLoop loop(file, 40000, {"big.krb"});
+    // Hidden every other time: no kill may lose the attribute either.
+    DWORD hidden = 0;
+    loop.prepare = [&](int kill) {
+        hidden = kill % 2 ? FILE_ATTRIBUTE_HIDDEN : 0;
         ASSERT_TRUE(SetFileAttributesW(file.c_str(), hidden | FILE_ATTRIBUTE_ARCHIVE));
-        {
-            SaveLoop child(file.wstring());
-            Sleep(std::uniform_int_distribution<DWORD>(0, 60)(random));
-            ASSERT_EQ(child.Kill(kKilled), kKilled) << "kill " << kill << ": the child ended";
-        }
-        const int count = CommonCount(ReadBytes(file), kRecords);
-        ASSERT_GE(count, last) << "kill " << kill << ": a mix, a short file or an older one";
-        changed += count > last;
-        last = count;
+    };
+    loop.killSave = [&](int kill, unsigned microseconds) {
+        SaveLoop child(file.wstring());
+        Sleep(microseconds / 1000);
+        ASSERT_EQ(child.Kill(kKilled), kKilled) << "kill " << kill << ": the child ended";
+    };
+    loop.afterKill = [&](int kill) {
         EXPECT_EQ(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN, hidden)
             << "kill " << kill;
-        for (const std::string& name : NamesIn(dir.Path())) {
-            if (name != "big.krb" && leftovers.insert(name).second) {
-                ASSERT_EQ(name.rfind(".big.krb.", 0), 0u) << name;
-            }
-        }
-    }
-    std::printf("%d kills: %d found new content, the counts reached %d; %zu left a temporary "
+    };
+    ASSERT_NO_FATAL_FAILURE(loop.Run(60, 60000));
+    std::printf("60 kills: %d found new content, the counts reached %d; %zu left a temporary "
                 "file\n",
-                kKills, changed, last, leftovers.size());
-    // One ordinary save clears what the killed ones left.
-    LoadRaiseAllSave(file);
-    EXPECT_EQ(CommonCount(ReadBytes(file), kRecords), last + 1);
-    EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string>{"big.krb"});
+                loop.changed, loop.last, loop.leftovers.size());
 }
 
 } // namespace

@@ -17,7 +17,7 @@ using namespace testsupport;
 
 namespace {
 
-const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n  -";
+const std::string kSaveFailed = std::string(strings::kSaveFailed) + "\n  -";
 
 // The sum of the counts of a file written by Lines, or -1 when a line is not
 // one of its records.

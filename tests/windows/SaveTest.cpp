@@ -9,6 +9,7 @@
 #include "questions/QuestionSetFile.h"
 #include "res/Strings.h"
 #include "tests/TestSupport.h"
+#include "tests/support/KillLoop.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -20,7 +21,7 @@ using Names = std::set<std::string>;
 
 namespace {
 
-const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n";
+const std::string kSaveFailed = std::string(strings::kSaveFailed) + "\n";
 
 // The "\\?\" form of an absolute path, which the test's own reads and writes
 // need beyond 260 characters.
@@ -65,12 +66,6 @@ void RaiseAll(QuestionSet& set) {
     for (std::size_t i = 0; i < set.Size(); ++i) {
         set.At(i)->AddCorrect();
     }
-}
-
-void LoadRaiseAllSave(const fs::path& path) {
-    auto set = QuestionSetFile::Load(Utf8Of(path));
-    RaiseAll(set->Records());
-    set->Save();
 }
 
 TEST(SaveOnWindows, AnyNameAtAnyLength) {

@@ -1,6 +1,6 @@
 // The program's one UTF-8 <-> UTF-16 conversion, in both its forms: a path
 // must fail on malformed UTF-8, a window text must keep what is readable.
-#include "questions/win32/Utf16.h"
+#include "utility/win32/Utf16.h"
 
 #include <gtest/gtest.h>
 

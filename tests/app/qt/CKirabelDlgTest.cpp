@@ -1,7 +1,10 @@
 #include "app/qt/CKirabelDlg.h"
 #include "questions/Cp932.h"
+#include "questions/QuestionSet.h"
+#include "res/Strings.h"
 #include "session/QuestionPool.h"
 #include "tests/TestSupport.h"
+#include "tests/support/DrillFixture.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -43,6 +46,11 @@ QString U(const char16_t* text) {
     return QString::fromUtf16(text);
 }
 
+// One of the program's own texts.
+QString S(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
 // The window with its file chooser and message boxes answered by the test.
 class TestDlg : public CKirabelDlg {
 public:
@@ -70,13 +78,11 @@ public:
     void RunAboutBox() override { ++aboutBoxes; }
 };
 
-const QString kQuestions[] = {U(u"日本の首都"), U(u"犬(英語)")};
-const QString kAnswers[] = {U(u"東京"), U(u"dog")};
-
-std::string SetFile(int count0, int count1) {
-    return testsupport::Cp932("日本の首都 東京 " + std::to_string(count0) + "\r\n犬(英語) dog " +
-                              std::to_string(count1) + "\r\n");
-}
+const QString kQuestions[] = {QString::fromStdString(testsupport::kDrillQuestions[0]),
+                              QString::fromStdString(testsupport::kDrillQuestions[1])};
+const QString kAnswers[] = {QString::fromStdString(testsupport::kDrillAnswers[0]),
+                            QString::fromStdString(testsupport::kDrillAnswers[1])};
+using testsupport::SetFile;
 
 // What the learner sees and can do, compared as a whole.
 struct Look {
@@ -88,31 +94,21 @@ struct Look {
 };
 
 constexpr Color kWhite = Rgb(255, 255, 255);
-const QString kStart[] = {U(u"問題文がここに表示されます。"),
-                          U(u"問題の答えがここに表示されます。"), U(u"問題数")};
+const QString kStart[] = {QString::fromUtf8(strings::kQuestionStart),
+                          QString::fromUtf8(strings::kAnswerStart),
+                          QString::fromUtf8(strings::kNumberStart)};
 const Look kInitial{kStart[0], kStart[1], kStart[2], "",    kWhite,
                     false,     false,     false,     false, nullptr};
-// A read-only file: the reason follows the first line.
-const std::string kSaveFailed = "問題集ファイルの保存に失敗しました。\n"
-                                "  -問題集ファイルか、そのフォルダーに書き込む権限がありません。\n";
-const std::string kProgressKept =
-    "今回の学習結果はこのまま記憶していて、次に正解したときにもう一度保存します。";
-
-class CKirabelDlgTest : public ::testing::Test {
+class CKirabelDlgTest : public ::testing::Test, public testsupport::DrillFixture {
 public:
     void SetUp() override {
         m_dlg.show();
         QApplication::setActiveWindow(&m_dlg);
-        m_set = Write("set.krb", SetFile(0, 0));
-    }
-    std::string Write(const std::string& name, const std::string& bytes) {
-        testsupport::WriteBytes(m_dir.File(name), bytes);
-        return m_dir.File(name);
     }
     QAction* FileItem(int index) {
         return m_dlg.findChild<QMenuBar*>()->actions().at(0)->menu()->actions().at(index);
     }
-    void Open(const std::string& path) {
+    void Open(const std::string& path) override {
         m_dlg.choices << QString::fromStdString(path);
         FileItem(0)->trigger();
     }
@@ -126,7 +122,12 @@ public:
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus ? focus : &m_dlg, key, modifiers);
     }
-    int Shown() { return m_dlg.m_questionLabel.text() == kQuestions[0] ? 0 : 1; }
+    int Shown() override { return m_dlg.m_questionLabel.text() == kQuestions[0] ? 0 : 1; }
+    void Reply(const std::string& reply) override {
+        Type(QString::fromStdString(reply));
+        Press(Qt::Key_Return);
+    }
+    std::vector<std::string> TakeWarnings() override { return std::exchange(m_dlg.warnings, {}); }
     // Drags `data` over the window and drops it there, as the window system
     // delivers a drop; the open it starts runs once the drop is taken.
     // Returns whether the window took the drag.
@@ -147,31 +148,7 @@ public:
                 m_dlg.m_nextButton.isEnabled(),     m_dlg.m_rightMark.isVisible(),
                 m_dlg.m_wrongMark.isVisible(),      QApplication::focusWidget()};
     }
-    // Opens the set and answers its first question right; returns which it was.
-    int AnswerFirstRight(bool saveFails = false) {
-        Open(m_set);
-        if (saveFails) {
-            fs::permissions(m_set, fs::perms::owner_read);
-        }
-        const int first = Shown();
-        Type(kAnswers[first]);
-        Press(Qt::Key_Return);
-        return first;
-    }
-    // The same while the file cannot be written: the learner is told once, and
-    // the raise waits in memory for the next save, which may then write.
-    int AnswerFirstRightUnsaved() {
-        const int first = AnswerFirstRight(true);
-        fs::permissions(m_set, fs::perms::owner_read | fs::perms::owner_write);
-        EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{kSaveFailed + kProgressKept});
-        EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
-        m_dlg.warnings.clear();
-        return first;
-    }
-
-    testsupport::TempDir m_dir;
     TestDlg m_dlg;
-    std::string m_set;
 };
 
 // Readable test names: the case's own name instead of its index.
@@ -303,11 +280,13 @@ QString Accessible(QWidget& widget, QAccessible::Text text) {
 TEST_F(CKirabelDlgTest, TellsAScreenReaderWhatIsShown) {
     ScreenReaderEvents events;
     TestDlg& d = m_dlg;
-    const std::pair<QWidget*, QString> names[] = {
-        {&d.m_answerEdit, U(u"答えの入力")}, {&d.m_nextButton, U(u"次の問題")},
-        {&d.m_rightMark, U(u"正解")},        {&d.m_wrongMark, U(u"不正解")},
-        {&d.m_questionLabel, kStart[0]},     {&d.m_answerLabel, kStart[1]},
-        {&d.m_numberLabel, kStart[2]}};
+    const std::pair<QWidget*, QString> names[] = {{&d.m_answerEdit, S(strings::kAnswerBoxName)},
+                                                  {&d.m_nextButton, S(strings::kNextButtonName)},
+                                                  {&d.m_rightMark, S(strings::kRightName)},
+                                                  {&d.m_wrongMark, S(strings::kWrongName)},
+                                                  {&d.m_questionLabel, kStart[0]},
+                                                  {&d.m_answerLabel, kStart[1]},
+                                                  {&d.m_numberLabel, kStart[2]}};
     for (const auto& [widget, name] : names) {
         EXPECT_EQ(Accessible(*widget, QAccessible::Name), name);
     }
@@ -336,7 +315,7 @@ TEST_F(CKirabelDlgTest, TellsAScreenReaderWhatIsShown) {
     } steps[] = {{"open", [&] { Open(m_set), first = Shown(); }, "", texts({}), hidden},
                  {"right",
                   [&] { Type(kAnswers[first]), Press(Qt::Key_Return); },
-                  U(u"正解"),
+                  S(strings::kRightName),
                   checked(d.m_rightMark),
                   {}},
                  {"next",
@@ -347,7 +326,7 @@ TEST_F(CKirabelDlgTest, TellsAScreenReaderWhatIsShown) {
                   {{&d.m_wrongMark, QAccessible::ObjectHide}}},
                  {"wrong",
                   [&] { Type(U(u"x")), Press(Qt::Key_Return); },
-                  U(u"不正解"),
+                  S(strings::kWrongName),
                   checked(d.m_wrongMark),
                   {}}};
     for (const auto& s : steps) {
@@ -372,7 +351,7 @@ TEST_F(CKirabelDlgTest, TheFocusedControlSaysWhatMatters) {
     TestDlg& d = m_dlg;
     int shown = 0;
     const QString wide[] = {U(u"東京 "), U(u"ｄｏｇ")}; // near misses of the two answers
-    const QString hints[] = {U(u"最後に空白があります。"), U(u"全角と半角が違います。")};
+    const QString hints[] = {S(strings::kHintTrailingSpace), S(strings::kHintWidth)};
     const struct {
         const char* step;
         std::function<void()> act;
@@ -404,7 +383,7 @@ TEST_F(CKirabelDlgTest, TheFocusedControlSaysWhatMatters) {
         ASSERT_EQ(QApplication::focusWidget(), s.focus) << s.step;
         EXPECT_EQ(Accessible(*s.focus, QAccessible::Description), said) << s.step;
         EXPECT_EQ(Accessible(*s.focus, QAccessible::Name),
-                  asking ? U(u"答えの入力") : U(u"次の問題"))
+                  S(asking ? strings::kAnswerBoxName : strings::kNextButtonName))
             << s.step;
         // Told once, and before the focus event, so that it is read with it.
         const ScreenReaderEvents::Event told{s.focus, QAccessible::DescriptionChanged};
@@ -424,7 +403,7 @@ TEST_F(CKirabelDlgTest, TheFocusedControlSaysWhatMatters) {
     EXPECT_GE(hint.top(),
               d.m_answerLabel.geometry().top() + QFontMetrics(d.m_answerLabel.GetFont()).height());
     // The whole hint fits: the longest two at once.
-    const QString longest = U(u"最初に空白があります。波ダッシュ「〜」とチルダ「～」が違います。");
+    const QString longest = S(strings::kHintLeadingSpace) + S(strings::kHintWaveDash);
     EXPECT_LE(QFontMetrics(d.m_hintLabel.GetFont())
                   .boundingRect(QRect(0, 0, hint.width(), 1000), Qt::TextWordWrap, longest)
                   .height(),
@@ -564,8 +543,7 @@ TEST_P(Dropping, OpensTheFirstFileOrNothing) {
         EXPECT_EQ(ReadBytes(m_set), SetFile(first == 0, first == 1));
         EXPECT_EQ(Now(), (Look{U(u"林檎"), "", U(u"第1問"), "", kWhite, true, false, false, false,
                                &m_dlg.m_answerEdit}));
-        EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{"この問題集ファイルには書き込めません。"
-                                                           "今回の学習結果は保存されません。"});
+        EXPECT_EQ(m_dlg.warnings, std::vector<std::string>{strings::kReadOnlySet});
     } else {
         EXPECT_EQ(ReadBytes(m_set), SetFile(0, 0));
         EXPECT_EQ(Now(), before);
@@ -642,7 +620,7 @@ TEST_F(CKirabelDlgTest, TheOpenDialogIsJapanese) {
     });
     EXPECT_EQ(m_dlg.RealChooseSetFile(), "");
     EXPECT_EQ(title, U(u"開く"));
-    EXPECT_EQ(filter, U(u"問題集ファイル(*.krb)"));
+    EXPECT_EQ(filter, S(strings::kSetFileFilter));
     EXPECT_EQ(pattern, U(u"*.krb"));
     EXPECT_TRUE(buttons.contains(U(u"開く(&O)")) || buttons.contains(U(u"開く")))
         << buttons.join(",").toStdString();

@@ -2,10 +2,12 @@
 #include "controls/win32/WideText.h"
 #include "questions/Cp932.h"
 #include "res/Layout.h"
+#include "res/Strings.h"
 #include "res/win32/ResourceIds.h"
 #include "session/QuestionPool.h"
 #include "tests/TestSupport.h"
 #include "tests/app/win32/PngWriter.h"
+#include "tests/support/DrillFixture.h"
 
 #include <windows.h>
 
@@ -150,11 +152,13 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kLightBlue = RGB(180, 180, 255);
 constexpr COLORREF kLightRed = RGB(255, 100, 100);
 
-const std::wstring kQuestions[] = {L"日本の首都", L"犬(英語)"};
-const std::wstring kAnswers[] = {L"東京", L"dog"};
-const Look kInitial{L"問題文がここに表示されます。",
-                    L"問題の答えがここに表示されます。",
-                    L"問題数",
+const std::wstring kQuestions[] = {W(testsupport::kDrillQuestions[0]),
+                                   W(testsupport::kDrillQuestions[1])};
+const std::wstring kAnswers[] = {W(testsupport::kDrillAnswers[0]),
+                                 W(testsupport::kDrillAnswers[1])};
+const Look kInitial{W(strings::kQuestionStart),
+                    W(strings::kAnswerStart),
+                    W(strings::kNumberStart),
                     L"",
                     kWhite,
                     false,
@@ -163,10 +167,7 @@ const Look kInitial{L"問題文がここに表示されます。",
                     false,
                     0};
 
-std::string SetFile(int count0, int count1) {
-    return testsupport::Cp932("日本の首都 東京 " + std::to_string(count0) + "\r\n犬(英語) dog " +
-                              std::to_string(count1) + "\r\n");
-}
+using testsupport::SetFile;
 
 // A modal window of this thread other than `main`: a message box, the about
 // box or the open dialog. A dialog run without WS_VISIBLE is shown only once
@@ -232,14 +233,8 @@ bool ShowsAnIcon(HWND window) {
     return icon;
 }
 
-class CKirabelDlgTest : public ::testing::Test {
+class CKirabelDlgTest : public ::testing::Test, public testsupport::DrillFixture {
 public:
-    void SetUp() override { m_set = Write("set.krb", SetFile(0, 0)); }
-    std::string Write(const std::string& name, const std::string& bytes) {
-        testsupport::WriteBytes(m_dir.File(name), bytes);
-        return m_dir.File(name);
-    }
-
     // Runs `body` inside the window's modal run; afterwards the run is ended
     // if the body left it going. Returns what the modal run returned.
     INT_PTR Run(const std::function<void()>& body) {
@@ -279,14 +274,18 @@ public:
         Pump();
     }
     void Command(WORD id) { SendMessageW(m_hwnd, WM_COMMAND, id, 0); }
-    void Open(const std::string& path) {
+    void Open(const std::string& path) override {
         m_dlg.choices.push_back(path);
         Command(ID_FILE_OPENSET);
     }
 
     HWND Item(int id) const { return GetDlgItem(m_hwnd, id); }
     LabelAnswer LabelAnswerOf(int id) const { return AnswerOf(m_hwnd, Item(id)); }
-    int Shown() const { return TextOf(Item(IDC_QUESTION_LABEL)) == kQuestions[0] ? 0 : 1; }
+    int Shown() override { return TextOf(Item(IDC_QUESTION_LABEL)) == kQuestions[0] ? 0 : 1; }
+    void Reply(const std::string& reply) override {
+        Type(W(reply));
+        Press(VK_RETURN);
+    }
     Look Now() const {
         const int focused = GetFocus() ? GetDlgCtrlID(GetFocus()) : 0;
         const int focus = focused == IDC_ANSWER_EDIT || focused == IDC_NEXT_BUTTON ? focused : 0;
@@ -335,20 +334,9 @@ public:
         });
         return box;
     }
-    // Opens the set and answers its first question right; returns which it was.
-    int AnswerFirstRight() {
-        Open(m_set);
-        const int first = Shown();
-        Type(kAnswers[first]);
-        Press(VK_RETURN);
-        return first;
-    }
-
-    testsupport::TempDir m_dir;
     Posted m_posted;
     TestDlg m_dlg;
     HWND m_hwnd = nullptr;
-    std::string m_set;
 };
 
 // Readable test names: the case's own name instead of its index.
@@ -402,16 +390,16 @@ TEST_F(CKirabelDlgTest, HasItsMenusAndSystemMenuItem) {
         ASSERT_EQ(GetMenuItemCount(bar), 1);
         wchar_t text[128] = {};
         GetMenuStringW(bar, 0, text, static_cast<int>(std::size(text)), MF_BYPOSITION);
-        EXPECT_STREQ(text, L"ファイル(&F)");
+        EXPECT_EQ(text, W(strings::kFileMenu));
         HMENU file = GetSubMenu(bar, 0);
         ASSERT_EQ(GetMenuItemCount(file), 2);
-        const std::pair<UINT, const wchar_t*> items[] = {
-            {ID_FILE_OPENSET, L"問題集ファイルを開く(&O)"}, {ID_FILE_EXIT, L"ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"}};
+        const std::pair<UINT, const char*> items[] = {{ID_FILE_OPENSET, strings::kOpenSetItem},
+                                                      {ID_FILE_EXIT, strings::kExitItem}};
         for (int i = 0; i < 2; ++i) {
             EXPECT_EQ(GetMenuItemID(file, i), items[i].first);
             GetMenuStringW(file, static_cast<UINT>(i), text, static_cast<int>(std::size(text)),
                            MF_BYPOSITION);
-            EXPECT_STREQ(text, items[i].second);
+            EXPECT_EQ(text, W(items[i].second));
         }
         // Once, last, below a separator.
         HMENU system = GetSystemMenu(m_hwnd, FALSE);
@@ -420,7 +408,7 @@ TEST_F(CKirabelDlgTest, HasItsMenusAndSystemMenuItem) {
         EXPECT_EQ(GetMenuItemID(system, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
         GetMenuStringW(system, static_cast<UINT>(count - 1), text,
                        static_cast<int>(std::size(text)), MF_BYPOSITION);
-        EXPECT_STREQ(text, L"Kirabel のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+        EXPECT_EQ(text, W(strings::kAboutItem));
         EXPECT_EQ(GetMenuState(system, static_cast<UINT>(count - 2), MF_BYPOSITION) & MF_SEPARATOR,
                   static_cast<UINT>(MF_SEPARATOR));
         int about = 0;
@@ -518,8 +506,8 @@ TEST_P(AboutBox, ClosesAloneAndChangesNothing) {
                         PostMessageW(focus, WM_KEYDOWN, GetParam().key, 1);
                         PostMessageW(focus, WM_KEYUP, GetParam().key, 0xC0000001);
                     });
-        EXPECT_EQ(caption, L"Kirabelのﾊﾞｰｼﾞｮﾝ情報");
-        EXPECT_EQ(texts, std::vector<std::wstring>{L"Kirabel Version 1.0"});
+        EXPECT_EQ(caption, W(strings::kAboutCaption));
+        EXPECT_EQ(texts, std::vector<std::wstring>{W(strings::kAboutVersion)});
         EXPECT_EQ(button, L"OK");
         EXPECT_EQ(owner, m_hwnd);
         EXPECT_LE(std::abs(box.left + box.right - main.left - main.right), 1);
@@ -578,9 +566,9 @@ TEST_F(CKirabelDlgTest, AMalformedFileIsReportedInAMessageBox) {
         const std::string bad = Write("bad.krb", "x\r\n");
         const Box box = AnswerBox([&] { Open(bad); });
         EXPECT_EQ(box.caption, L"Kirabel");
-        EXPECT_EQ(box.texts,
-                  std::vector<std::wstring>{
-                      L"問題集ファイル読み込みに失敗しました：1行目\n  -トークンが有りません。\n"});
+        EXPECT_EQ(box.texts, std::vector<std::wstring>{W(testsupport::Told(
+                                 std::string(strings::kReadFailedAt) + "1" + strings::kLineSuffix,
+                                 {strings::kNoToken}))});
         EXPECT_EQ(box.owner, m_hwnd);
         EXPECT_TRUE(box.ok && !box.yes && !box.no);
         EXPECT_TRUE(box.icon);
@@ -600,21 +588,14 @@ TEST_F(CKirabelDlgTest, AFailedSaveOnCloseAsksAndNoKeepsTheWindow) {
         SetFileAttributesW(set.c_str(), FILE_ATTRIBUTE_READONLY);
         Type(kAnswers[first]);
         const Box told = AnswerBox([&] { Command(IDOK); });
-        EXPECT_EQ(told.texts,
-                  std::vector<std::wstring>{
-                      L"問題集ファイルの保存に失敗しました。\n"
-                      L"  -問題集ファイルか、そのフォルダーに書き込む権限がありません。\n"
-                      L"今回の学習結果はこのまま記憶していて、次に正解したときに"
-                      L"もう一度保存します。"});
+        EXPECT_EQ(told.texts, std::vector<std::wstring>{
+                                  W(testsupport::kReadOnlySaveFailed + strings::kProgressKept)});
         EXPECT_TRUE(told.ok && !told.yes && !told.no);
         const Look before = Now();
         const Box box = AnswerBox([&] { SendMessageW(m_hwnd, WM_CLOSE, 0, 0); });
         EXPECT_EQ(box.caption, L"Kirabel");
-        EXPECT_EQ(box.texts,
-                  std::vector<std::wstring>{
-                      L"問題集ファイルの保存に失敗しました。\n"
-                      L"  -問題集ファイルか、そのフォルダーに書き込む権限がありません。\n"
-                      L"このまま終了すると、今回の学習結果は失われます。終了しますか？"});
+        EXPECT_EQ(box.texts, std::vector<std::wstring>{
+                                 W(testsupport::kReadOnlySaveFailed + strings::kCloseAnyway)});
         EXPECT_EQ(box.owner, m_hwnd);
         EXPECT_TRUE(box.yes && box.no);
         EXPECT_TRUE(box.icon);
@@ -669,8 +650,7 @@ private:
     bool m_restored = false;
 };
 
-const std::wstring kProgressKeptBox = L"今回の学習結果はこのまま記憶していて、次に正解したときに"
-                                      L"もう一度保存します。";
+const std::wstring kProgressKeptBox = W(strings::kProgressKept);
 
 // ShutdownBlockReasonQuery: Wine 8 does not export it.
 using BlockReasonQuery = BOOL(WINAPI*)(HWND, LPWSTR, DWORD*);
@@ -768,7 +748,7 @@ TEST_F(CKirabelDlgTest, AFailedSaveHoldsTheSessionEndUpOnce) {
     if (!FindBlockReasonQuery()) {
         std::cout << "[   NOTE   ] no ShutdownBlockReasonQuery here: the reason is not checked\n";
     } else {
-        EXPECT_EQ(reason, L"今回の学習結果を問題集ファイルに保存できませんでした。");
+        EXPECT_EQ(reason, W(strings::kEndBlockedReason));
         EXPECT_EQ(reasonAfter, L"");
     }
     EXPECT_EQ(result, IDOK);

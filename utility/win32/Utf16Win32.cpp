@@ -1,4 +1,4 @@
-#include "questions/win32/Utf16.h"
+#include "utility/win32/Utf16.h"
 
 #include <climits>
 #include <windows.h>
