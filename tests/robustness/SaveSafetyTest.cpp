@@ -287,22 +287,9 @@ TEST(SaveKeepsTheFile, HardLinkedFileIsWrittenInPlace) {
 AtomicFile::Moment s_killAt;
 
 TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
-    using Moment = AtomicFile::Moment;
     constexpr int kRecords = 30000;
-    const struct {
-        Moment moment;
-        const char* name;
-        int count; // after the next read
-    } moments[] = {
-        {Moment::kCopyHalfWritten, "copy half written", 9},
-        {Moment::kCopyReady, "copy complete", 10},
-        {Moment::kReserved, "room reserved", 10},
-        {Moment::kHalfWritten, "half rewritten", 10},
-        {Moment::kWritten, "rewritten, not synced", 10},
-        {Moment::kSynced, "synced, copy not removed", 10},
-    };
     int torn = 0;
-    for (const auto& at : moments) {
+    for (const auto& at : testsupport::kInPlaceMoments) {
         testsupport::TempDir dir;
         const fs::path path = dir.Path() / "set.krb", twin = dir.Path() / "twin.krb";
         WriteBytes(path, Lines(kRecords, 9));
@@ -311,7 +298,7 @@ TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            AtomicFile::SetFaultHook([](Moment moment) {
+            AtomicFile::SetFaultHook([](AtomicFile::Moment moment) {
                 if (moment == s_killAt) {
                     ::raise(SIGKILL);
                 }
@@ -342,7 +329,7 @@ TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
         EXPECT_EQ(NamesIn(dir.Path()), (Names{"set.krb", "twin.krb"})) << at.name;
     }
     std::printf("%zu kills of an in-place save: %d left the file torn until the next read\n",
-                std::size(moments), torn);
+                std::size(testsupport::kInPlaceMoments), torn);
 }
 
 // Only a copy of this very file, whole, from a save whose process has ended,

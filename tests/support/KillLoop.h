@@ -5,12 +5,31 @@
 // a mix, a short file or an older one; what killed saves leave is a temporary
 // file beside the set, which one ordinary save clears.
 
+#include "questions/AtomicFile.h"
+
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
 
 namespace testsupport {
+
+// The moments of a hard-linked set's in-place rewrite that a kill is tried at,
+// and the count the next read finds when the save raised 9 to 10: only a copy
+// not yet whole leaves the old counts.
+struct InPlaceMoment {
+    AtomicFile::Moment moment;
+    const char* name;
+    int count;
+};
+inline constexpr InPlaceMoment kInPlaceMoments[] = {
+    {AtomicFile::Moment::kCopyHalfWritten, "copy half written", 9},
+    {AtomicFile::Moment::kCopyReady, "copy complete", 10},
+    {AtomicFile::Moment::kReserved, "room reserved", 10},
+    {AtomicFile::Moment::kHalfWritten, "half rewritten", 10},
+    {AtomicFile::Moment::kWritten, "rewritten, not on the disk yet", 10},
+    {AtomicFile::Moment::kSynced, "on the disk, copy not removed", 10},
+};
 
 // Loads the set, raises every count and saves it.
 void LoadRaiseAllSave(const std::filesystem::path& path);

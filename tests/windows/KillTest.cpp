@@ -94,22 +94,9 @@ TEST(KilledSave, OnlyTheFilesOfEndedSavesAreRemoved) {
 // rewrite, the save leaves a set that reads whole under both names, with the
 // old counts or the new: 9 becomes 10, so a torn file would lose lines.
 TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
-    using Moment = AtomicFile::Moment;
     constexpr int kRecords = 30000;
-    const struct {
-        Moment moment;
-        const char* name;
-        int count; // after the next read
-    } moments[] = {
-        {Moment::kCopyHalfWritten, "copy half written", 9},
-        {Moment::kCopyReady, "copy complete", 10},
-        {Moment::kReserved, "room reserved", 10},
-        {Moment::kHalfWritten, "half rewritten", 10},
-        {Moment::kWritten, "rewritten, not flushed", 10},
-        {Moment::kSynced, "flushed, copy not removed", 10},
-    };
     int torn = 0;
-    for (const auto& at : moments) {
+    for (const auto& at : testsupport::kInPlaceMoments) {
         SCOPED_TRACE(at.name);
         TempDir dir;
         const fs::path file = dir.Path() / "set.krb", twin = dir.Path() / "twin.krb";
@@ -135,5 +122,5 @@ TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
         EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"set.krb", "twin.krb"}));
     }
     std::printf("%zu kills of an in-place save: %d left the file torn until the next read\n",
-                std::size(moments), torn);
+                std::size(testsupport::kInPlaceMoments), torn);
 }
