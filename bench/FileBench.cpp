@@ -6,6 +6,7 @@
 #include "bench/Floors.h"
 #include "bench/QuestionSetGenerator.h"
 
+#include "questions/FileLock.h"
 #include "questions/Question.h"
 #include "questions/QuestionSet.h"
 #include "questions/QuestionSetFile.h"
@@ -137,6 +138,41 @@ void Save(benchmark::State& state, std::size_t records) {
                             static_cast<std::int64_t>(std::filesystem::file_size(set->GetPath())));
 }
 
+// The same with the lock already held by this process, which the save then
+// takes again at no cost: the save less the lock's own time.
+void SaveLockHeld(benchmark::State& state, std::size_t records) {
+    auto set = SetToSave(records, "save");
+    const FileLock held(set->GetPath());
+    std::size_t next = 0;
+    for (auto _ : state) {
+        set->Records().At(next++ % set->Records().Size())->AddCorrect();
+        set->Save();
+    }
+}
+
+// The lock alone: taken and let go, as each save does.
+void LockAlone(benchmark::State& state, std::size_t records) {
+    auto set = SetToSave(records, "lock");
+    for (auto _ : state) {
+        const FileLock lock(set->GetPath());
+        benchmark::DoNotOptimize(lock.TimedOut());
+    }
+}
+
+// A set with a second hard link: a whole copy beside it, then rewritten in place.
+void SaveHardLinked(benchmark::State& state, std::size_t records) {
+    auto set = SetToSave(records, "linked");
+    const std::string twin = set->GetPath() + ".twin";
+    std::filesystem::remove(twin);
+    std::filesystem::create_hard_link(set->GetPath(), twin);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        set->Records().At(next++ % set->Records().Size())->AddCorrect();
+        set->Save();
+    }
+    std::filesystem::remove(twin);
+}
+
 // A run of 100 right answers, while an editor added a line to the file.
 void SaveMerging(benchmark::State& state, std::size_t records) {
     auto set = SetToSave(records, "merge");
@@ -255,6 +291,8 @@ const Pairing kPairings[] = {
      "the same for the set in UTF-8 (one read, split, one record per line)", 1.5, true},
     {"QuestionSetFile::Save", Save, SaveFloor, "same bytes to a new file, fsync, rename", 2.0,
      false},
+    {"QuestionSetFile::Save with its lock", Save, SaveLockHeld,
+     "the same save with the lock held already (less the lock's own time)", 1.1, false},
     {"QuestionSetFile::Save merging", SaveMerging, Save,
      "a save of the same set that finds the file as it left it (QuestionSetFile::Save)", 3.0,
      false},
@@ -300,6 +338,14 @@ void RegisterAll() {
     }
     benchmark::RegisterBenchmark("QuizSession open+first question/200000",
                                  [](benchmark::State& state) { SessionOpen(state, 200000); })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("FileLock taken and let go/200000",
+                                 [](benchmark::State& state) { LockAlone(state, 200000); })
+        ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("QuestionSetFile::Save hard-linked/200000",
+                                 [](benchmark::State& state) { SaveHardLinked(state, 200000); })
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("QuestionSetFile::Save unchanged/200000",
