@@ -158,6 +158,11 @@ INSTANTIATE_TEST_SUITE_P(CKirabelApp, SignalEnd,
 // With no descriptor left for the signals' socket pair, the program still runs
 // its window and ends normally.
 TEST(CKirabelApp, RunsWithoutADescriptorForTheSignals) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers test memory through a pipe of their own: without a free
+    // descriptor they take every object for unreadable.
+    GTEST_SKIP() << "needs descriptors under the sanitizers";
+#endif
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
