@@ -70,6 +70,9 @@ std::string Lines(int records, int count);
 // The count that every line of a file written by Lines holds, or -1 when the
 // lines are not all alike (a mix of two saves, or a short file).
 int CommonCount(const std::string& text, int records);
+// The sum of the counts of a file written by Lines, or -1 when a line is not
+// one of its records.
+int CountSum(const std::string& text, int records);
 
 // Names (UTF-8) in a directory, to spot stray temporary files.
 std::set<std::string> NamesIn(const std::filesystem::path& dir);

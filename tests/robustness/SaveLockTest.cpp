@@ -13,33 +13,17 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using testsupport::CountSum;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
 namespace {
 
 constexpr int kRecords = 20;
-
-// The sum of the counts of a file written by testsupport::Lines, or -1 when a
-// line is not one of its records.
-int CountSum(const std::string& text, int records) {
-    std::istringstream lines(text);
-    std::string question, answer;
-    int count = 0, sum = 0, read = 0;
-    while (lines >> question >> answer >> count) {
-        if (question != "q" + std::to_string(read) || answer != "a" + std::to_string(read)) {
-            return -1;
-        }
-        sum += count;
-        ++read;
-    }
-    return read == records ? sum : -1;
-}
 
 // A child that waits for the gate's write end to close, then raises `answers` records one
 // at a time, saving after each, as fast as it can. Its exit code is the

@@ -44,6 +44,20 @@ int CommonCount(const std::string& text, int records) {
     return text == Lines(records, count) ? count : -1;
 }
 
+int CountSum(const std::string& text, int records) {
+    std::istringstream lines(text);
+    std::string question, answer;
+    int count = 0, sum = 0, read = 0;
+    while (lines >> question >> answer >> count) {
+        if (question != "q" + std::to_string(read) || answer != "a" + std::to_string(read)) {
+            return -1;
+        }
+        sum += count;
+        ++read;
+    }
+    return read == records ? sum : -1;
+}
+
 std::string Utf8OfCodePoint(char32_t c) {
     std::string out;
     if (c < 0x80) {

@@ -10,7 +10,6 @@
 
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using namespace testsupport;
@@ -18,22 +17,6 @@ using namespace testsupport;
 namespace {
 
 const std::string kSaveFailed = std::string(strings::kSaveFailed) + "\n  -";
-
-// The sum of the counts of a file written by Lines, or -1 when a line is not
-// one of its records.
-int CountSum(const std::string& text, int records) {
-    std::istringstream lines(text);
-    std::string question, answer;
-    int count = 0, sum = 0, read = 0;
-    while (lines >> question >> answer >> count) {
-        if (question != "q" + std::to_string(read) || answer != "a" + std::to_string(read)) {
-            return -1;
-        }
-        sum += count;
-        ++read;
-    }
-    return read == records ? sum : -1;
-}
 
 TEST(TwoWindows, NoRightAnswerIsLost) {
     constexpr int kRecords = 20, kAnswers = 300;
