@@ -189,19 +189,26 @@ TEST(WriteFailure, SaveReportsItAndKeepsTheFile) {
     }
 }
 
+// The id of a process that has ended: it names no process now.
+std::string EndedProcessId() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    if (child < 0 || ::waitpid(child, nullptr, 0) != child) {
+        return {};
+    }
+    return std::to_string(child);
+}
+
 // Only what a killed save of this very file left is removed, never a file of
 // the learner's own that happens to look like one.
 TEST(KilledSave, OnlyItsOwnLeftoversAreRemoved) {
     testsupport::TempDir dir;
     const fs::path file = dir.Path() / "set.krb";
     WriteBytes(file, "q a 1\r\n");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(0);
-    }
-    ASSERT_GT(child, 0);
-    ::waitpid(child, nullptr, 0); // its id now names no process
-    const std::string dead = std::to_string(child), self = std::to_string(::getpid());
+    const std::string dead = EndedProcessId(), self = std::to_string(::getpid());
+    ASSERT_FALSE(dead.empty());
     const auto temporary = [](const std::string& pid) {
         return ".set.krb.kirabel-" + pid + "-Ab3xYz.tmp";
     };
@@ -336,13 +343,8 @@ TEST(KilledInPlaceSave, EveryMomentLeavesTheOldOrTheNewCounts) {
 // is ever put into it: never a file of the learner's, a half-written copy, a
 // copy of another file, or one a running Kirabel is still writing in place.
 TEST(InterruptedInPlaceSave, OnlyACopyOfThisFileFromAnEndedSaveIsPutBack) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(0);
-    }
-    ASSERT_GT(child, 0);
-    ::waitpid(child, nullptr, 0); // its id now names no process
-    const std::string dead = std::to_string(child), self = std::to_string(::getpid());
+    const std::string dead = EndedProcessId(), self = std::to_string(::getpid());
+    ASSERT_FALSE(dead.empty());
     const struct {
         std::string name;
         bool taken;

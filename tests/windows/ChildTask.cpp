@@ -17,18 +17,6 @@ namespace {
 
 constexpr std::wstring_view kArgument = L"--child-task";
 
-std::wstring ProgramPath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length < buffer.size()) {
-            return std::wstring(buffer.data(), length);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 bool Set(const std::wstring& event) {
     const HANDLE handle = OpenEventW(EVENT_MODIFY_STATE, FALSE, event.c_str());
     const bool set = handle != nullptr && SetEvent(handle);
@@ -88,6 +76,18 @@ int KillAt(int moment, const std::wstring& path) {
 }
 
 } // namespace
+
+std::wstring ChildTask::ProgramPath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size()) {
+            return std::wstring(buffer.data(), length);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
 
 ChildTask::ChildTask(const std::vector<std::wstring>& arguments) {
     std::wstring command = L"\"" + ProgramPath() + L"\" " + std::wstring(kArgument);

@@ -33,6 +33,9 @@ public:
     // returns the exit code; -1 when it does not ask.
     static int RunIfAsked();
 
+    // This test program's own path, at any length, to start it again.
+    static std::wstring ProgramPath();
+
 private:
     PROCESS_INFORMATION m_process{};
 };

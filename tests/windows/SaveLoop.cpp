@@ -2,6 +2,7 @@
 
 #include "tests/TestSupport.h"
 #include "tests/support/KillLoop.h"
+#include "tests/windows/ChildTask.h"
 
 #include <atomic>
 #include <shellapi.h>
@@ -13,18 +14,6 @@ namespace {
 
 constexpr std::wstring_view kArgument = L"--save-loop";
 
-std::wstring ProgramPath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length < buffer.size()) {
-            return std::wstring(buffer.data(), length);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 } // namespace
 
 SaveLoop::SaveLoop(const std::wstring& path) {
@@ -33,8 +22,8 @@ SaveLoop::SaveLoop(const std::wstring& path) {
                                std::to_wstring(GetCurrentProcessId()) + L"-" +
                                std::to_wstring(started++);
     m_ready = CreateEventW(nullptr, TRUE, FALSE, event.c_str());
-    std::wstring command =
-        L"\"" + ProgramPath() + L"\" " + std::wstring(kArgument) + L" \"" + path + L"\" " + event;
+    std::wstring command = L"\"" + ChildTask::ProgramPath() + L"\" " + std::wstring(kArgument) +
+                           L" \"" + path + L"\" " + event;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (m_ready == nullptr || !CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
